@@ -1,0 +1,61 @@
+// The thin OS layer under the C libraries: threads, semaphores, waits, the
+// millisecond tick, sleep, socket start-up and close, readiness waits and
+// file times. The Win32 side (os_win32.cpp) is what ships; the POSIX side
+// (os_posix.cpp) keeps the same meanings so one library source builds and
+// behaves alike in the native build.
+#ifndef NETMON_COMMON_OS_H
+#define NETMON_COMMON_OS_H
+
+#include <cstddef>
+#include <cstdint>
+
+namespace os {
+
+constexpr uint32_t kInfinite = 0xFFFFFFFFu;
+
+// Threads. A thread runs `entry(arg)`; its handle is released by ThreadJoin
+// (when the thread has ended) or ThreadDetach.
+struct Thread;
+using ThreadEntry = void (*)(void *arg);
+Thread *ThreadStart(ThreadEntry entry, void *arg, size_t stackBytes = 0);
+bool ThreadJoin(Thread *thread, uint32_t timeoutMs = kInfinite);  // false: still running
+void ThreadDetach(Thread *thread);
+
+// Semaphores: a count of one serves as a lock, larger counts as queues.
+struct Semaphore;
+Semaphore *SemCreate(int initial, int maximum);
+void SemFree(Semaphore *sem);
+bool SemWait(Semaphore *sem, uint32_t timeoutMs = kInfinite);  // false: timed out
+void SemPost(Semaphore *sem, int count = 1);
+
+// Milliseconds since an arbitrary start, wrapping at 32 bits like the
+// system's tick count.
+uint32_t TickCount();
+void SleepMs(uint32_t ms);
+
+// Sockets. Socket is wide enough for a Winsock SOCKET and a POSIX fd.
+using Socket = uintptr_t;
+constexpr Socket kInvalidSocket = ~static_cast<Socket>(0);
+bool SocketsStart();  // balanced by SocketsStop
+void SocketsStop();
+void SocketClose(Socket s);
+int SocketError();  // the last socket error of this thread
+// 1 when readable, 0 when the time passed, -1 on error.
+int SocketWaitReadable(Socket s, uint32_t timeoutMs);
+
+// Files. Times are seconds since 1 January 1970, UTC.
+struct FileInfo {
+  int64_t modified;
+  int64_t size;
+  bool isDirectory;
+};
+bool FileQuery(const char *path, FileInfo *info);
+bool FileSetWriteTime(const char *path, int64_t unixSeconds);  // other times kept
+bool FileTruncate(const char *path, int64_t length);  // an existing file's new end
+bool DirectoryCreate(const char *path);  // one level; false when it fails
+int LastError();  // the last system error code of this thread
+bool PathsIgnoreCase();  // whether the file system compares names without case
+
+}  // namespace os
+
+#endif

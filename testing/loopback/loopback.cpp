@@ -1,0 +1,95 @@
+#include "loopback.h"
+
+#include <cstring>
+
+#include "netsys.h"
+
+namespace loopback {
+
+#ifdef _WIN32
+using Raw = SOCKET;
+#else
+using Raw = int;
+#endif
+
+static Raw raw(os::Socket s) { return static_cast<Raw>(s); }
+
+void EnsureSockets() {
+  static bool started = os::SocketsStart();
+  (void)started;
+}
+
+static sockaddr_in Address(const char *address, int port) {
+  sockaddr_in addr;
+  std::memset(&addr, 0, sizeof addr);
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<unsigned short>(port));
+  addr.sin_addr.s_addr = inet_addr(address);
+  return addr;
+}
+
+Listener Listen(const char *address) {
+  EnsureSockets();
+  Listener listener;
+  Raw s = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr = Address(address, 0);
+  if (bind(s, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || listen(s, 16) != 0) {
+    os::SocketClose(static_cast<os::Socket>(s));
+    return listener;
+  }
+  socklen_t length = sizeof addr;
+  getsockname(s, reinterpret_cast<sockaddr *>(&addr), &length);
+  listener.socket = static_cast<os::Socket>(s);
+  listener.port = ntohs(addr.sin_port);
+  return listener;
+}
+
+os::Socket Accept(const Listener &listener) {
+  Raw s = accept(raw(listener.socket), nullptr, nullptr);
+  return static_cast<os::Socket>(s);
+}
+
+os::Socket Connect(int port, const char *address) {
+  EnsureSockets();
+  Raw s = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr = Address(address, port);
+  if (connect(s, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0) {
+    os::SocketClose(static_cast<os::Socket>(s));
+    return os::kInvalidSocket;
+  }
+  return static_cast<os::Socket>(s);
+}
+
+Pair ConnectedPair() {
+  Listener listener = Listen();
+  Pair pair;
+  pair.client = Connect(listener.port);
+  pair.server = Accept(listener);
+  os::SocketClose(listener.socket);
+  return pair;
+}
+
+void Close(os::Socket &s) {
+  if (s != os::kInvalidSocket) os::SocketClose(s);
+  s = os::kInvalidSocket;
+}
+
+bool SendAll(os::Socket s, const std::string &bytes) {
+  size_t sent = 0;
+  while (sent < bytes.size()) {
+    int n = static_cast<int>(send(raw(s), bytes.data() + sent, static_cast<int>(bytes.size() - sent), 0));
+    if (n <= 0) return false;
+    sent += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+std::string ReceiveSome(os::Socket s, size_t max, unsigned timeoutMs) {
+  if (os::SocketWaitReadable(s, timeoutMs) != 1) return {};
+  std::string bytes(max, '\0');
+  int n = static_cast<int>(recv(raw(s), &bytes[0], static_cast<int>(max), 0));
+  bytes.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return bytes;
+}
+
+}  // namespace loopback

@@ -1,0 +1,27 @@
+#!/bin/sh
+# Checks a built Windows binary: a PE32 (i386) image whose export table
+# holds every name of its module-definition file, and which imports no DLL
+# but the system's.
+# usage: check-pe.sh BINARY [DEF-FILE]
+set -eu
+binary=$1
+def=${2:-}
+dump=$(i686-w64-mingw32-objdump -p "$binary")
+
+echo "$dump" | grep -q 'file format pei-i386' || { echo "$binary: not a PE32 i386 image"; exit 1; }
+
+status=0
+if [ -n "$def" ]; then
+  names=$(sed -n '/^EXPORTS/,$p' "$def" | sed '1d; s/;.*//' | awk 'NF && $0 !~ /NONAME/ {print $1}')
+  table=$(echo "$dump" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p')
+  for name in $names; do
+    echo "$table" | grep -qE "\] $name\$" || { echo "$binary: export $name missing"; status=1; }
+  done
+fi
+
+system_dlls='^(kernel32|msvcrt|ws2_32|wsock32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comctl32|comdlg32|version|shlwapi|uuid|winmm|crypt32|bcrypt|iphlpapi)\.dll$'
+for dll in $(echo "$dump" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
+  lower=$(echo "$dll" | tr 'A-Z' 'a-z')
+  echo "$lower" | grep -qE "$system_dlls" || { echo "$binary: imports non-system $dll"; status=1; }
+done
+exit $status

@@ -1,0 +1,65 @@
+#!/bin/bash
+# Configures, builds and tests each build (default: all of them), then prints
+# every build's test summary. Exits non-zero when any build or test fails.
+# Windows tests need a display for the programs that open windows: without
+# one, the whole run goes inside its own Xvfb.
+set -u
+cd "$(dirname "$0")/.."
+builds=("$@")
+[ ${#builds[@]} -eq 0 ] && builds=(native tsan fuzz windows)
+
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "${builds[@]}"
+fi
+
+summaries=()
+failed=0
+passed_total=0
+failed_total=0
+prefix=""
+
+stop_wineserver() {
+  [ -n "$prefix" ] && WINEPREFIX="$prefix" wineserver -k 2>/dev/null
+  prefix=""
+}
+trap stop_wineserver EXIT
+
+# One wineserver, kept up for the whole Windows run and started inside this
+# display, makes each test process start in a fraction of a second.
+start_wineserver() {
+  prefix="$PWD/build/windows/wineprefix"
+  build/windows/wine-run cmd /c exit 0 >/dev/null 2>&1
+  WINEPREFIX="$prefix" wineserver -p
+  build/windows/wine-run cmd /c exit 0 >/dev/null 2>&1
+}
+
+for build in "${builds[@]}"; do
+  echo "=== $build: configure and build"
+  if ! cmake --preset "$build" >"build-$build.log" 2>&1 ||
+     ! cmake --build --preset "$build" >>"build-$build.log" 2>&1; then
+    tail -n 60 "build-$build.log"
+    summaries+=("$build: BUILD FAILED (see build-$build.log)")
+    failed=1
+    continue
+  fi
+  [ "$build" = windows ] && start_wineserver
+  echo "=== $build: test"
+  out=$(mktemp)
+  ctest --preset "$build" --no-tests=error 2>&1 | tee "$out"
+  status=${PIPESTATUS[0]}
+  [ "$build" = windows ] && stop_wineserver
+  line=$(grep -E 'tests passed|No tests were found' "$out" | tail -n 1)
+  summaries+=("$build: ${line:-no summary} (ctest exit $status)")
+  if [[ "$line" =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
+    failed_total=$((failed_total + BASH_REMATCH[1]))
+    passed_total=$((passed_total + BASH_REMATCH[2] - BASH_REMATCH[1]))
+  fi
+  [ "$status" -ne 0 ] && failed=1
+  rm -f "$out"
+done
+
+echo
+echo "=== summary"
+printf '%s\n' "${summaries[@]}"
+echo "all builds: $passed_total passed, $failed_total failed"
+exit $failed
