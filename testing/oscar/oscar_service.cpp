@@ -105,7 +105,7 @@ Service::Service(std::vector<uint16_t> loginPorts) {
     for (uint16_t port : loginPorts) {
       os::Socket s = ListenOn(host_, port);
       all = all && s != os::kInvalidSocket;
-      if (s != os::kInvalidSocket) opened.push_back({s, false});
+      if (s != os::kInvalidSocket) opened.push_back({s, false, port});
     }
     os::Socket bos = all ? ListenOn(host_, 0) : os::kInvalidSocket;
     if (bos == os::kInvalidSocket) {
@@ -113,7 +113,7 @@ Service::Service(std::vector<uint16_t> loginPorts) {
       continue;
     }
     bosPort_ = PortOf(bos);
-    opened.push_back({bos, true});
+    opened.push_back({bos, true, bosPort_});
     listeners_ = opened;
   }
   for (int i = 0; i < 64; ++i) cookie_ += static_cast<char>(0xC0 ^ i);
@@ -176,7 +176,7 @@ void Service::Serve(Listener listener) {
     if (os::SocketWaitReadable(listener.socket, kPollMs) != 1) continue;
     RawSocket client = accept(Raw(listener.socket), nullptr, nullptr);
     if (static_cast<os::Socket>(client) == os::kInvalidSocket) continue;
-    Session(static_cast<os::Socket>(client), listener.bos);
+    Session(static_cast<os::Socket>(client), listener);
     os::SocketClose(static_cast<os::Socket>(client));
   }
 }
@@ -184,7 +184,8 @@ void Service::Serve(Listener listener) {
 // Records each whole frame, then closes, answers or stays silent as the
 // stage is set up. Ends when the client closes, or once the service stops
 // and nothing more is waiting to be read.
-void Service::Session(os::Socket client, bool bos) {
+void Service::Session(os::Socket client, const Listener &listener) {
+  const bool bos = listener.bos;
   int connection;
   {
     std::lock_guard<std::mutex> guard(lock_);
@@ -224,7 +225,7 @@ void Service::Session(os::Socket client, bool bos) {
     Reply reply;
     {
       std::lock_guard<std::mutex> guard(lock_);
-      received_.push_back({bos, connection, stage, frame});
+      received_.push_back({bos, listener.port, connection, stage, frame});
       arrived_.notify_all();
       auto custom = answers_.find(stage);
       if (closeAt_.count(stage)) reply.close = true;

@@ -15,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <ostream>
 #include <set>
 #include <string>
 #include <thread>
@@ -51,11 +52,13 @@ enum class Stage {
   other,
 };
 const char *StageName(Stage stage);
+inline void PrintTo(Stage stage, std::ostream *os) { *os << StageName(stage); }
 
 enum class Writes { whole, merged, split };
 
 struct Received {
   bool bos;        // which server got it
+  uint16_t port;   // the port it came in on
   int connection;  // counts the server's connections from 1
   Stage stage;
   Frame frame;
@@ -100,9 +103,10 @@ class Service {
   struct Listener {
     os::Socket socket;
     bool bos;
+    uint16_t port;
   };
   void Serve(Listener listener);
-  void Session(os::Socket client, bool bos);
+  void Session(os::Socket client, const Listener &listener);
   Stage Name(const Frame &frame, bool bos) const;
   bool Respond(os::Socket client, const Reply &reply);
   Reply Default(Stage stage, const Frame &frame) const;
