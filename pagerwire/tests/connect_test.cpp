@@ -129,6 +129,15 @@ TEST_F(Connect, FailedConnectLeavesTheHandleUsable) {
   EXPECT_EQ(api.sendMessage(h, "4711", "hi"), ICQ_MESSAGE_ACKNOWLEDGED);
 }
 
+TEST_F(Connect, OverlongPasswordIsRefusedBeforeAnyConnection) {
+  const std::string password(70000, 'p');
+  IcqHandle *h = api.init(kUin, password.c_str(), kNickname, service.host().c_str(), nullptr, 0);
+  handles.push_back(h);
+  EXPECT_EQ(api.connect(h, 0), ICQ_ERR_ARGUMENT);
+  service.Stop();
+  EXPECT_TRUE(service.Frames().empty());
+}
+
 TEST_F(Connect, UnresolvableHostGivesMinus7) {
   IcqHandle *h = api.init(kUin, kPassword, kNickname, "no-such-host.invalid", nullptr, 0);
   handles.push_back(h);
