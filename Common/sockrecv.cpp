@@ -16,10 +16,8 @@ void MakeSockAddr(sockaddr_in *addr, const char *host, int port) {
 
 static int RecvSome(os::Socket s, char *buffer, int n) {
   for (;;) {
-#ifdef _WIN32
-    int got = recv(static_cast<SOCKET>(s), buffer, n, 0);
-#else
-    int got = static_cast<int>(recv(static_cast<int>(s), buffer, static_cast<size_t>(n), 0));
+    int got = static_cast<int>(recv(os::Raw(s), buffer, n, 0));
+#ifndef _WIN32
     if (got < 0 && errno == EINTR) continue;
 #endif
     return got;

@@ -112,3 +112,25 @@ function(netmon_bench name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/benchmarks)
 endfunction()
+
+# netmon_test_loads(test library MACRO)
+# A test that loads `library` at run time, as the product's host does: the
+# library is built first and named to the test in MACRO (its file name,
+# found beside the program on Windows; its full path natively).
+function(netmon_test_loads test library macro)
+  if(TARGET ${test})
+    add_dependencies(${test} ${library})
+    target_compile_definitions(${test} PRIVATE
+      ${macro}="$<IF:$<BOOL:${WIN32}>,$<TARGET_FILE_NAME:${library}>,$<TARGET_FILE:${library}>>")
+  endif()
+endfunction()
+
+# netmon_check_exports(library def)
+# Windows build: a test that the built DLL is a PE32 i386 image exporting
+# every name of its module-definition file and needing only system DLLs.
+function(netmon_check_exports library def)
+  if(WIN32)
+    add_test(NAME ${library}.pe_exports
+             COMMAND ${CMAKE_SOURCE_DIR}/tools/check-pe.sh $<TARGET_FILE:${library}> ${def})
+  endif()
+endfunction()

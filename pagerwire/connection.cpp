@@ -11,16 +11,9 @@ namespace icq {
 
 namespace {
 
-#ifdef _WIN32
-using RawSocket = SOCKET;
-constexpr int kSendFlags = 0;
-#else
-using RawSocket = int;
-// A peer that has gone must not raise SIGPIPE in the host.
-constexpr int kSendFlags = MSG_NOSIGNAL;
-#endif
-
-RawSocket Raw(os::Socket socket) { return static_cast<RawSocket>(socket); }
+using os::kSendFlags;
+using os::Raw;
+using os::RawSocket;
 
 // The largest FLAP frame: a whole one always fits the buffer.
 constexpr size_t kBufferSize = kFlapHeaderSize + 0xFFFF;

@@ -6,14 +6,6 @@
 
 namespace loopback {
 
-#ifdef _WIN32
-using Raw = SOCKET;
-#else
-using Raw = int;
-#endif
-
-static Raw raw(os::Socket s) { return static_cast<Raw>(s); }
-
 void EnsureSockets() {
   static bool started = os::SocketsStart();
   (void)started;
@@ -31,7 +23,7 @@ static sockaddr_in Address(const char *address, int port) {
 Listener Listen(const char *address) {
   EnsureSockets();
   Listener listener;
-  Raw s = socket(AF_INET, SOCK_STREAM, 0);
+  os::RawSocket s = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in addr = Address(address, 0);
   if (bind(s, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || listen(s, 16) != 0) {
     os::SocketClose(static_cast<os::Socket>(s));
@@ -45,13 +37,13 @@ Listener Listen(const char *address) {
 }
 
 os::Socket Accept(const Listener &listener) {
-  Raw s = accept(raw(listener.socket), nullptr, nullptr);
+  os::RawSocket s = accept(os::Raw(listener.socket), nullptr, nullptr);
   return static_cast<os::Socket>(s);
 }
 
 os::Socket Connect(int port, const char *address) {
   EnsureSockets();
-  Raw s = socket(AF_INET, SOCK_STREAM, 0);
+  os::RawSocket s = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in addr = Address(address, port);
   if (connect(s, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0) {
     os::SocketClose(static_cast<os::Socket>(s));
@@ -77,7 +69,7 @@ void Close(os::Socket &s) {
 bool SendAll(os::Socket s, const std::string &bytes) {
   size_t sent = 0;
   while (sent < bytes.size()) {
-    int n = static_cast<int>(send(raw(s), bytes.data() + sent, static_cast<int>(bytes.size() - sent), 0));
+    int n = static_cast<int>(send(os::Raw(s), bytes.data() + sent, static_cast<int>(bytes.size() - sent), os::kSendFlags));
     if (n <= 0) return false;
     sent += static_cast<size_t>(n);
   }
@@ -87,7 +79,7 @@ bool SendAll(os::Socket s, const std::string &bytes) {
 std::string ReceiveSome(os::Socket s, size_t max, unsigned timeoutMs) {
   if (os::SocketWaitReadable(s, timeoutMs) != 1) return {};
   std::string bytes(max, '\0');
-  int n = static_cast<int>(recv(raw(s), &bytes[0], static_cast<int>(max), 0));
+  int n = static_cast<int>(recv(os::Raw(s), &bytes[0], static_cast<int>(max), 0));
   bytes.resize(n > 0 ? static_cast<size_t>(n) : 0);
   return bytes;
 }

@@ -11,15 +11,9 @@ namespace oscar {
 
 namespace {
 
-#ifdef _WIN32
-using RawSocket = SOCKET;
-constexpr int kSendFlags = 0;
-#else
-using RawSocket = int;
-constexpr int kSendFlags = MSG_NOSIGNAL;  // a client that has gone must not kill the test
-#endif
-
-RawSocket Raw(os::Socket s) { return static_cast<RawSocket>(s); }
+using os::kSendFlags;
+using os::Raw;
+using os::RawSocket;
 
 constexpr unsigned kPollMs = 20;
 constexpr unsigned kSplitPauseMs = 20;
