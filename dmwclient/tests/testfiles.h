@@ -1,0 +1,80 @@
+// Scratch directories and file contents for the library's tests.
+#ifndef DMWCLIENT_TESTS_TESTFILES_H
+#define DMWCLIENT_TESTS_TESTFILES_H
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "globals.h"
+
+#ifdef _WIN32
+inline const std::string kLineEnd = "\r\n";  // what the library writes
+#else
+inline const std::string kLineEnd = "\n";
+#endif
+inline const std::string kSep(1, kPathSeparator);
+
+// An empty directory named after the running test, removed afterwards.
+class ScratchDir {
+ public:
+  explicit ScratchDir(const std::string &prefix) {
+    const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
+    path_ = (std::filesystem::path(::testing::TempDir()) / (prefix + info->name())).string();
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_);
+  }
+  ~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchDir(const ScratchDir &) = delete;
+  ScratchDir &operator=(const ScratchDir &) = delete;
+  const std::string &path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+inline std::string FileBytes(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+inline void WriteFileBytes(const std::string &path, const std::string &bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// dmwagent.cfg as the agent writes it when it found none in `base`.
+inline std::string DefaultAgentConfig(const std::string &base) {
+  const std::string local = base + kSep + "local";
+  return "[AGENT]" + kLineEnd + "DBPath=" + local + kLineEnd + "CFGPath=" + local + kLineEnd +
+         "Server=127.0.0.1" + kLineEnd + "RetryDelay=15" + kLineEnd + "ServerSocket=2001" +
+         kLineEnd + "DebugLevel=0" + kLineEnd;
+}
+
+// A fresh agent's record, but for its directories.
+inline void ExpectAgentDefaults(const GlobalData &data, const std::string &computer,
+                                const std::string &agentType) {
+  auto text = [](const char *value) { return std::string(value ? value : "<null>"); };
+  EXPECT_EQ(text(data.Server), "127.0.0.1");
+  EXPECT_EQ(text(data.ComputerName), computer);
+  EXPECT_EQ(text(data.AgentTypeName), agentType);
+  EXPECT_EQ(text(data.ConfigExtension), ".cfg");
+  EXPECT_EQ(+data.Reserved, 0);
+  EXPECT_EQ(+data.EventListenerPort, 0);
+  EXPECT_EQ(+data.ServerSocket, 2001);
+  EXPECT_EQ(+data.RetryDelay, 15);
+  EXPECT_EQ(+data.MaxConnections, 50);
+  EXPECT_EQ(+data.ProbesLoaded, 0);
+  EXPECT_EQ(+data.DebugLevel, 0);
+  EXPECT_EQ(+data.MaxNotifications, 10);
+  EXPECT_EQ(+data.NotificationTimeOut, 15);
+}
+
+#endif

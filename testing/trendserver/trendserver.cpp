@@ -1,0 +1,436 @@
+#include "trendserver.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "loopback.h"
+#include "netsys.h"
+
+namespace trendserver {
+
+const char kHandshakeLine[] = "VEXLO DUNMORROW 2.X\r\n";
+
+namespace {
+
+#ifdef _WIN32
+using RawSocket = SOCKET;
+constexpr int kShutdownBoth = SD_BOTH;
+constexpr int kNoSignal = 0;
+#else
+using RawSocket = int;
+constexpr int kShutdownBoth = SHUT_RDWR;
+constexpr int kNoSignal = MSG_NOSIGNAL;
+#endif
+
+constexpr unsigned kPollMs = 50;
+
+RawSocket Raw(os::Socket s) { return static_cast<RawSocket>(s); }
+
+sockaddr_in LoopbackAddress(int port) {
+  sockaddr_in address;
+  std::memset(&address, 0, sizeof address);
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<unsigned short>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return address;
+}
+
+void CloseSocket(os::Socket &s) {
+  if (s == os::kInvalidSocket) return;
+  shutdown(Raw(s), kShutdownBoth);
+  os::SocketClose(s);
+  s = os::kInvalidSocket;
+}
+
+}  // namespace
+
+// ---- encoder and decoder ---------------------------------------------------
+
+Bytes &Bytes::U16(unsigned value) {
+  bytes_ += static_cast<char>(value & 0xFF);
+  bytes_ += static_cast<char>((value >> 8) & 0xFF);
+  return *this;
+}
+
+Bytes &Bytes::Int(int32_t value) {
+  auto bits = static_cast<uint32_t>(value);
+  for (int shift = 0; shift < 32; shift += 8) bytes_ += static_cast<char>((bits >> shift) & 0xFF);
+  return *this;
+}
+
+Bytes &Bytes::Chr(int value) {
+  bytes_ += static_cast<char>(value & 0xFF);
+  return *this;
+}
+
+Bytes &Bytes::Str(const std::string &text) {
+  bytes_ += text;
+  bytes_ += '\0';
+  return *this;
+}
+
+Bytes &Bytes::Raw(const std::string &bytes) {
+  bytes_ += bytes;
+  return *this;
+}
+
+unsigned Reader::U16() {
+  if (Left() < 2) return position_ = bytes_.size(), 0;
+  unsigned value = static_cast<unsigned char>(bytes_[position_]) |
+                   static_cast<unsigned char>(bytes_[position_ + 1]) << 8;
+  position_ += 2;
+  return value;
+}
+
+int32_t Reader::Int() {
+  if (Left() < 4) return position_ = bytes_.size(), 0;
+  uint32_t bits = 0;
+  for (int i = 3; i >= 0; i--) bits = bits << 8 | static_cast<unsigned char>(bytes_[position_ + i]);
+  position_ += 4;
+  return static_cast<int32_t>(bits);
+}
+
+int Reader::Chr() {
+  if (Left() < 1) return 0;
+  return static_cast<signed char>(bytes_[position_++]);
+}
+
+std::string Reader::Str() {
+  size_t end = bytes_.find('\0', position_);
+  if (end == std::string::npos) end = bytes_.size();
+  std::string text = bytes_.substr(position_, end - position_);
+  position_ = end < bytes_.size() ? end + 1 : end;
+  return text;
+}
+
+std::string Reader::Rest() {
+  std::string rest = bytes_.substr(position_);
+  position_ = bytes_.size();
+  return rest;
+}
+
+std::string RequestFrame(unsigned code, const std::string &body, unsigned capacity) {
+  return Bytes().U16(static_cast<unsigned>(body.size() + 6)).U16(code).U16(capacity).Raw(body);
+}
+
+std::string ReplyFrame(int status, const std::string &body) {
+  return Bytes().U16(static_cast<unsigned>(body.size() + 4)).I16(status).Raw(body);
+}
+
+std::string EventPacket(const std::string &name, const std::string &payload) {
+  return Bytes().U16(static_cast<unsigned>(2 + name.size() + 1 + payload.size())).Str(name).Raw(payload);
+}
+
+// ---- raw sockets -------------------------------------------------------------
+
+os::Socket ConnectLoopback(int port) {
+  loopback::EnsureSockets();
+  RawSocket raw = socket(AF_INET, SOCK_STREAM, 0);
+  auto s = static_cast<os::Socket>(raw);
+  if (s == os::kInvalidSocket) return s;
+  sockaddr_in address = LoopbackAddress(port);
+  if (connect(raw, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+    os::SocketClose(s);
+    return os::kInvalidSocket;
+  }
+  return s;
+}
+
+bool SendBytes(os::Socket s, const std::string &bytes) {
+  size_t sent = 0;
+  while (sent < bytes.size()) {
+    int n = static_cast<int>(
+        send(Raw(s), bytes.data() + sent, static_cast<int>(bytes.size() - sent), kNoSignal));
+    if (n <= 0) return false;
+    sent += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool ReceiveExact(os::Socket s, char *buffer, size_t n, unsigned timeoutMs) {
+  size_t have = 0;
+  while (have < n) {
+    if (os::SocketWaitReadable(s, timeoutMs) != 1) return false;
+    int got = static_cast<int>(recv(Raw(s), buffer + have, static_cast<int>(n - have), 0));
+    if (got <= 0) return false;
+    have += static_cast<size_t>(got);
+  }
+  return true;
+}
+
+// ---- the server --------------------------------------------------------------
+
+// The serving thread alone reads the socket and closes it at its end;
+// other threads only shut it down (which wakes a pending read) or write.
+struct FakeTrendServer::Connection {
+  int index = 0;
+  os::Socket socket = os::kInvalidSocket;
+  std::mutex lock;  // guards shut and writes
+  bool shut = false;
+
+  void Shutdown() {
+    std::lock_guard<std::mutex> guard(lock);
+    if (shut) return;
+    shutdown(Raw(socket), kShutdownBoth);
+    shut = true;
+  }
+  bool Send(const std::string &bytes) {
+    std::lock_guard<std::mutex> guard(lock);
+    return !shut && SendBytes(socket, bytes);
+  }
+};
+
+FakeTrendServer::FakeTrendServer() {
+  loopback::EnsureSockets();
+  if (!Listen(0)) return;
+  acceptor_ = std::thread([this] { AcceptLoop(); });
+}
+
+FakeTrendServer::~FakeTrendServer() {
+  stop_ = true;
+  if (acceptor_.joinable()) acceptor_.join();
+  {
+    std::lock_guard<std::mutex> guard(listenLock_);
+    CloseSocket(listener_);
+  }
+  DropConnections();
+  for (auto &thread : threads_) thread.join();
+}
+
+bool FakeTrendServer::Listen(int port) {
+  RawSocket raw = socket(AF_INET, SOCK_STREAM, 0);
+  auto s = static_cast<os::Socket>(raw);
+  if (s == os::kInvalidSocket) return false;
+  int yes = 1;
+  setsockopt(raw, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char *>(&yes), sizeof yes);
+  sockaddr_in address = LoopbackAddress(port);
+  if (bind(raw, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+      listen(raw, 16) != 0) {
+    os::SocketClose(s);
+    return false;
+  }
+  socklen_t length = sizeof address;
+  getsockname(raw, reinterpret_cast<sockaddr *>(&address), &length);
+  std::lock_guard<std::mutex> guard(listenLock_);
+  listener_ = s;
+  port_ = ntohs(address.sin_port);
+  return true;
+}
+
+void FakeTrendServer::AcceptLoop() {
+  while (!stop_) {
+    os::Socket accepted = os::kInvalidSocket;
+    {
+      std::lock_guard<std::mutex> guard(listenLock_);
+      if (listener_ != os::kInvalidSocket && os::SocketWaitReadable(listener_, kPollMs) == 1)
+        accepted = static_cast<os::Socket>(accept(Raw(listener_), nullptr, nullptr));
+    }
+    if (accepted == os::kInvalidSocket) {
+      os::SleepMs(5);
+      continue;
+    }
+    auto connection = std::make_shared<Connection>();
+    connection->socket = accepted;
+    std::lock_guard<std::mutex> guard(lock_);
+    connection->index = static_cast<int>(connections_.size());
+    connections_.push_back(connection);
+    threads_.emplace_back([this, connection] { Serve(connection); });
+    changed_.notify_all();
+  }
+}
+
+void FakeTrendServer::Serve(std::shared_ptr<Connection> connection) {
+  char line[sizeof kHandshakeLine - 1];
+  os::Socket s = connection->socket;
+  // The handshake line comes first; anything else ends the connection.
+  bool greeted = false;
+  size_t have = 0;
+  while (!stop_ && have < sizeof line) {
+    int ready = os::SocketWaitReadable(s, kPollMs);
+    if (ready < 0) break;
+    if (ready == 0) continue;
+    int got = static_cast<int>(recv(Raw(s), line + have, static_cast<int>(sizeof line - have), 0));
+    if (got <= 0) break;
+    have += static_cast<size_t>(got);
+  }
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    handshakes_.emplace_back(line, have);
+    greeted = handshakes_.back() == kHandshakeLine;
+    changed_.notify_all();
+  }
+  if (greeted)
+    while (!stop_ && ServeFrame(*connection)) {
+    }
+  connection->Shutdown();
+  os::SocketClose(s);
+}
+
+bool FakeTrendServer::ServeFrame(Connection &connection) {
+  os::Socket s = connection.socket;
+  char header[6];
+  // Idle time between requests is unbounded; wait in slices for the stop.
+  while (!stop_) {
+    int ready = os::SocketWaitReadable(s, kPollMs);
+    if (ready < 0) return false;
+    if (ready == 1) break;
+  }
+  if (stop_ || !ReceiveExact(s, header, sizeof header, 5000)) return false;
+  Reader fields(std::string(header, sizeof header));
+  Frame frame;
+  frame.connection = connection.index;
+  frame.length = fields.U16();
+  frame.code = fields.U16();
+  frame.capacity = fields.U16();
+  if (frame.length < sizeof header) return false;
+  frame.body.resize(frame.length - sizeof header);
+  if (!frame.body.empty() && !ReceiveExact(s, &frame.body[0], frame.body.size(), 5000)) return false;
+  unsigned code = frame.code, capacity = frame.capacity;
+  std::string requestBody = frame.body;
+  Record(std::move(frame));
+  if (capacity == kNoReply) return true;
+
+  Reply reply = NextReply(code);
+  if (reply.echo) reply.body = requestBody;
+  switch (reply.fault) {
+    case Fault::None:
+      break;
+    case Fault::Delay:
+      os::SleepMs(reply.delayMs);
+      break;
+    case Fault::CloseInsteadOfReply:
+      return false;
+    case Fault::LongerBody:
+      reply.body.assign(capacity + 8, 'L');
+      break;
+    case Fault::ShortBody: {
+      std::string whole = ReplyFrame(reply.status, reply.body);
+      connection.Send(whole.substr(0, 4 + reply.body.size() / 2));
+      return false;
+    }
+  }
+  return connection.Send(ReplyFrame(reply.status, reply.body));
+}
+
+Reply FakeTrendServer::NextReply(unsigned code) {
+  std::lock_guard<std::mutex> guard(lock_);
+  auto queued = once_.find(code);
+  if (queued != once_.end() && !queued->second.empty()) {
+    Reply reply = queued->second.front();
+    queued->second.pop_front();
+    return reply;
+  }
+  auto standing = standing_.find(code);
+  return standing != standing_.end() ? standing->second : Reply{};
+}
+
+void FakeTrendServer::Record(Frame frame) {
+  std::lock_guard<std::mutex> guard(lock_);
+  frames_.push_back(std::move(frame));
+  changed_.notify_all();
+}
+
+void FakeTrendServer::Answer(unsigned code, Reply reply) {
+  std::lock_guard<std::mutex> guard(lock_);
+  standing_[code] = std::move(reply);
+}
+
+void FakeTrendServer::AnswerOnce(unsigned code, Reply reply) {
+  std::lock_guard<std::mutex> guard(lock_);
+  once_[code].push_back(std::move(reply));
+}
+
+std::vector<Frame> FakeTrendServer::Frames() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return frames_;
+}
+
+std::vector<Frame> FakeTrendServer::FramesOf(unsigned code) const {
+  std::lock_guard<std::mutex> guard(lock_);
+  std::vector<Frame> matching;
+  for (const Frame &frame : frames_)
+    if (frame.code == code) matching.push_back(frame);
+  return matching;
+}
+
+void FakeTrendServer::ClearFrames() {
+  std::lock_guard<std::mutex> guard(lock_);
+  frames_.clear();
+}
+
+bool FakeTrendServer::WaitForFrames(int code, size_t count, unsigned timeoutMs) const {
+  std::unique_lock<std::mutex> guard(lock_);
+  return changed_.wait_for(guard, std::chrono::milliseconds(timeoutMs), [&] {
+    size_t matching = 0;
+    for (const Frame &frame : frames_)
+      if (code < 0 || frame.code == static_cast<unsigned>(code)) matching++;
+    return matching >= count;
+  });
+}
+
+int FakeTrendServer::Connections() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return static_cast<int>(connections_.size());
+}
+
+bool FakeTrendServer::WaitForConnections(int count, unsigned timeoutMs) const {
+  std::unique_lock<std::mutex> guard(lock_);
+  return changed_.wait_for(guard, std::chrono::milliseconds(timeoutMs), [&] {
+    return static_cast<int>(handshakes_.size()) >= count;
+  });
+}
+
+std::vector<std::string> FakeTrendServer::Handshakes() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return handshakes_;
+}
+
+void FakeTrendServer::DropConnections() {
+  std::vector<std::shared_ptr<Connection>> open;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    open = connections_;
+  }
+  for (auto &connection : open) connection->Shutdown();
+}
+
+void FakeTrendServer::SendUnasked(const std::string &bytes) {
+  std::vector<std::shared_ptr<Connection>> open;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    open = connections_;
+  }
+  for (auto &connection : open) connection->Send(bytes);
+}
+
+void FakeTrendServer::Refuse() {
+  std::lock_guard<std::mutex> guard(listenLock_);
+  CloseSocket(listener_);
+}
+
+void FakeTrendServer::Resume() {
+  {
+    std::lock_guard<std::mutex> guard(listenLock_);
+    if (listener_ != os::kInvalidSocket) return;
+  }
+  Listen(port_);
+}
+
+// ---- event connections -------------------------------------------------------
+
+EventConnection::EventConnection(int port) : socket_(ConnectLoopback(port)) {}
+
+bool EventConnection::SendRaw(const std::string &bytes) {
+  return connected() && SendBytes(socket_, bytes);
+}
+
+bool EventConnection::ClosedByPeer(unsigned timeoutMs) {
+  if (!connected() || os::SocketWaitReadable(socket_, timeoutMs) != 1) return false;
+  char byte;
+  return recv(Raw(socket_), &byte, 1, 0) <= 0;
+}
+
+void EventConnection::Close() { CloseSocket(socket_); }
+
+}  // namespace trendserver
