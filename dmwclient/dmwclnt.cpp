@@ -52,14 +52,13 @@ constexpr int kManagerStore = 4;  // the one operation that sends data and reads
 // ---- sockets -------------------------------------------------------------
 
 #ifdef _WIN32
-using RawSocket = SOCKET;
 constexpr int kShutdownBoth = SD_BOTH;
 #else
-using RawSocket = int;
 constexpr int kShutdownBoth = SHUT_RDWR;
 #endif
 
-RawSocket Raw(os::Socket s) { return static_cast<RawSocket>(s); }
+using os::Raw;
+using os::RawSocket;
 
 bool IsOpen(os::Socket s) { return s != kClosedSocket && s != os::kInvalidSocket; }
 
@@ -67,11 +66,8 @@ bool HasSocket(const ServerConn *conn) { return IsOpen(conn->socket.load()); }
 
 bool SendAll(os::Socket s, const char *data, int length) {
   while (length > 0) {
-#ifdef _WIN32
-    int sent = send(Raw(s), data, length, 0);
-#else
-    // No SIGPIPE when the server has gone: the failed send reports it.
-    int sent = static_cast<int>(send(Raw(s), data, static_cast<size_t>(length), MSG_NOSIGNAL));
+    int sent = static_cast<int>(send(Raw(s), data, length, os::kSendFlags));
+#ifndef _WIN32
     if (sent < 0 && errno == EINTR) continue;
 #endif
     if (sent <= 0) return false;

@@ -58,6 +58,9 @@ void ResetToDefaults(const char *baseDir, const char *computerName) {
   g_settings.rcvTimeOutMs = 60000;
   g_settings.debugLevel = 0;
   LogSetDebugLevel(0);
+  // A new start begins with no probes loaded and no listener bound.
+  g_settings.probesLoaded = 0;
+  g_settings.eventListenerPort = 0;
 }
 
 // DBPath and CFGPath: the value (default: the base directory's "local"),

@@ -8,6 +8,7 @@
 
 #include "dmwclnt.h"
 #include "globals.h"
+#include "loopback.h"
 #include "trendserver.h"
 
 namespace {
@@ -46,13 +47,13 @@ Result Measure(Trip trip) {
 }
 
 Result BareSocketLoop(int port) {
-  os::Socket s = trendserver::ConnectLoopback(port);
-  if (s == os::kInvalidSocket || !trendserver::SendBytes(s, trendserver::kHandshakeLine))
+  os::Socket s = loopback::Connect(port);
+  if (s == os::kInvalidSocket || !loopback::SendAll(s, trendserver::kHandshakeLine))
     return Result{0, 0, false};
   const std::string frame = trendserver::RequestFrame(kCode, kRequestBody, kCapacity);
   char reply[4 + kCapacity];
   Result result = Measure([&] {
-    return trendserver::SendBytes(s, frame) && trendserver::ReceiveExact(s, reply, 4, 5000) &&
+    return loopback::SendAll(s, frame) && trendserver::ReceiveExact(s, reply, 4, 5000) &&
            trendserver::ReceiveExact(s, reply + 4, kReplyBody.size(), 5000);
   });
   os::SocketClose(s);

@@ -415,17 +415,25 @@ TEST_F(ConnectionTest, EveryCallFailsAfterTearDown) {
   ConnTableDone();
 }
 
-TEST_F(ConnectionTest, CloseWhileAnotherThreadRequests) {
-  int slot = Open();
-  std::atomic<bool> stop{false};
-  std::thread requester([&] {
-    while (!stop) _DMWConnectClient(slot);
-  });
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  _DMWClose(slot);
-  EXPECT_EQ(_DMWConnectClient(slot), -1);
-  stop = true;
-  requester.join();
+// The requests look the connection up while it is being closed: a lookup
+// outside the table's lock would reach a released record (the sanitizers
+// report it).
+TEST_F(ConnectionTest, CloseWhileOtherThreadsRequest) {
+  for (int round = 0; round < 5; round++) {
+    int slot = Open();
+    ASSERT_GE(slot, 0);
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> requesters;
+    for (int t = 0; t < 2; t++)
+      requesters.emplace_back([&] {
+        while (!stop) _DMWConnectClient(slot);
+      });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    _DMWClose(slot);
+    EXPECT_EQ(_DMWConnectClient(slot), -1);
+    stop = true;
+    for (auto &requester : requesters) requester.join();
+  }
 }
 
 }  // namespace

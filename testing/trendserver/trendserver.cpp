@@ -14,18 +14,15 @@ const char kHandshakeLine[] = "VEXLO DUNMORROW 2.X\r\n";
 namespace {
 
 #ifdef _WIN32
-using RawSocket = SOCKET;
 constexpr int kShutdownBoth = SD_BOTH;
-constexpr int kNoSignal = 0;
 #else
-using RawSocket = int;
 constexpr int kShutdownBoth = SHUT_RDWR;
-constexpr int kNoSignal = MSG_NOSIGNAL;
 #endif
 
 constexpr unsigned kPollMs = 50;
 
-RawSocket Raw(os::Socket s) { return static_cast<RawSocket>(s); }
+using os::Raw;
+using os::RawSocket;
 
 sockaddr_in LoopbackAddress(int port) {
   sockaddr_in address;
@@ -124,30 +121,6 @@ std::string EventPacket(const std::string &name, const std::string &payload) {
 
 // ---- raw sockets -------------------------------------------------------------
 
-os::Socket ConnectLoopback(int port) {
-  loopback::EnsureSockets();
-  RawSocket raw = socket(AF_INET, SOCK_STREAM, 0);
-  auto s = static_cast<os::Socket>(raw);
-  if (s == os::kInvalidSocket) return s;
-  sockaddr_in address = LoopbackAddress(port);
-  if (connect(raw, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
-    os::SocketClose(s);
-    return os::kInvalidSocket;
-  }
-  return s;
-}
-
-bool SendBytes(os::Socket s, const std::string &bytes) {
-  size_t sent = 0;
-  while (sent < bytes.size()) {
-    int n = static_cast<int>(
-        send(Raw(s), bytes.data() + sent, static_cast<int>(bytes.size() - sent), kNoSignal));
-    if (n <= 0) return false;
-    sent += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 bool ReceiveExact(os::Socket s, char *buffer, size_t n, unsigned timeoutMs) {
   size_t have = 0;
   while (have < n) {
@@ -177,7 +150,7 @@ struct FakeTrendServer::Connection {
   }
   bool Send(const std::string &bytes) {
     std::lock_guard<std::mutex> guard(lock);
-    return !shut && SendBytes(socket, bytes);
+    return !shut && loopback::SendAll(socket, bytes);
   }
 };
 
@@ -419,10 +392,10 @@ void FakeTrendServer::Resume() {
 
 // ---- event connections -------------------------------------------------------
 
-EventConnection::EventConnection(int port) : socket_(ConnectLoopback(port)) {}
+EventConnection::EventConnection(int port) : socket_(loopback::Connect(port)) {}
 
 bool EventConnection::SendRaw(const std::string &bytes) {
-  return connected() && SendBytes(socket_, bytes);
+  return connected() && loopback::SendAll(socket_, bytes);
 }
 
 bool EventConnection::ClosedByPeer(unsigned timeoutMs) {

@@ -166,9 +166,6 @@ class EventConnection {
   os::Socket socket_ = os::kInvalidSocket;
 };
 
-// Raw socket calls of the fake peers, apart from the library's code.
-os::Socket ConnectLoopback(int port);
-bool SendBytes(os::Socket s, const std::string &bytes);
 // Reads exactly n bytes, each wait at most timeoutMs; false on close,
 // error or silence.
 bool ReceiveExact(os::Socket s, char *buffer, size_t n, unsigned timeoutMs);

@@ -44,12 +44,12 @@ TEST(TrendServerEvents, ServerRefusesAndResumesOnItsPort) {
   ASSERT_TRUE(server.listening());
   int port = server.port();
   server.Refuse();
-  EXPECT_EQ(ConnectLoopback(port), os::kInvalidSocket);
+  EXPECT_EQ(loopback::Connect(port), os::kInvalidSocket);
   server.Resume();
   EXPECT_EQ(server.port(), port);
-  os::Socket s = ConnectLoopback(port);
+  os::Socket s = loopback::Connect(port);
   ASSERT_NE(s, os::kInvalidSocket);
-  EXPECT_TRUE(SendBytes(s, kHandshakeLine));
+  EXPECT_TRUE(loopback::SendAll(s, kHandshakeLine));
   EXPECT_TRUE(server.WaitForConnections(1, 5000));
   os::SocketClose(s);
 }
