@@ -1,6 +1,7 @@
 #include "agent.h"
 
 #include "dmwclnt.h"
+#include "evclnt.h"
 #include "globals.h"
 #include "os.h"
 
@@ -16,28 +17,32 @@ void DMW_STDCALL InitAgent(const char *baseDir, const char *computerName,
                            const char *agentTypeName) {
   // The settings come first: every module reads them. The class manager
   // and the temporary-file manager come up between the settings and the
-  // connection table; the scheduler, the event client, the replicator and
-  // the alerter follow the table, in that order, as each joins the library.
+  // connection table; the scheduler between the table and the event
+  // client; the replicator and the alerter after it, in that order.
   LoadGlobals(baseDir, computerName, agentTypeName);
   ConnTableInit();
+  EvClntInit();
 }
 
 int StartAgent(void) {
   _msg("Dunmorrow Agent:  %s\n", TextOrEmpty(Globals().computerName));
   _msg("Dunmorrow Server: %s\n", TextOrEmpty(Globals().server));
   os::SleepMs(1000);
-  return 0;
+  return EvClntStart();
 }
 
 void StopAgent(void) {
   // The replicator, the scheduler and the alerter go down before the
-  // connection table; the event client, the class manager and the
-  // temporary-file manager after it; the settings last.
+  // connection table; the class manager and the temporary-file manager
+  // after the event client; the settings last.
   ConnTableDone();
+  EvClntDone();
   FreeGlobals();
 }
 
 void NotifyProbes(void) {
+  if (Globals().probesLoaded.load() == 0) return;
+  NotifyComponents(-1, -1);
   while (Globals().probesLoaded.load() != 0) os::SleepMs(kProbePollMs);
 }
 
@@ -48,15 +53,20 @@ int DMW_STDCALL SetProbesLoaded(int count) {
 
 void DMW_STDCALL DispMsg(int level, const char *text) { _DebugOut(level, "%s", TextOrEmpty(text)); }
 
-// A client has no agent threads: besides the connection table it brings up
-// only the class manager (before the table), the temporary-file manager and
-// the event client (after it), and takes them down in the reverse order.
+// A client has no agent threads but the event listener: besides the
+// connection table and the event client it brings up the class manager
+// (before the table) and the temporary-file manager (between the two), and
+// takes them down in the reverse order.
 void _StartClient(const char *baseDir, const char *name) {
   InitClientGlobals(baseDir, name);
   ConnTableInit();
+  EvClntInit();
 }
 
-void _StopClient(void) { ConnTableDone(); }
+void _StopClient(void) {
+  EvClntDone();
+  ConnTableDone();
+}
 
 DisplayHook _HookDisplay(DisplayHook hook) {
   LogSetHook(hook);

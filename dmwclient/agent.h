@@ -1,11 +1,13 @@
 // Agent and client entry points: how the host brings the library up and
 // down.
 //
-// Agent mode: InitAgent loads dmwagent.cfg and creates the connection
-// table, StartAgent announces the agent, StopAgent closes every connection
-// and frees the settings. Client mode: _StartClient derives the settings
-// from the base directory and creates the connection table, _StopClient
-// closes the table (the settings stay until the next start or unload). Either cycle may
+// Agent mode: InitAgent loads dmwagent.cfg, creates the connection table
+// and starts the event listener; StartAgent announces the agent and starts
+// registering the host's components with the server; StopAgent closes every
+// connection, stops the event client and frees the settings. Client mode:
+// _StartClient derives the settings from the base directory, creates the
+// connection table and starts the event listener; _StopClient takes them
+// down (the settings stay until the next start or unload). Either cycle may
 // run again in the same process. InitAgent, SetProbesLoaded and DispMsg
 // use the stdcall convention and are exported without a leading
 // underscore; the others are C calls.
@@ -25,12 +27,13 @@ extern "C" {
 
 NETMON_EXPORT void DMW_STDCALL InitAgent(const char *baseDir, const char *computerName,
                                          const char *agentTypeName);
-// Announces the agent and server, then starts the agent's threads; the
-// result of that start (0 when there is nothing to start).
+// Announces the agent and server, then starts the registration thread:
+// 1 when it runs, -1 when it could not start, 0 without an event client.
 NETMON_EXPORT int StartAgent(void);
 NETMON_EXPORT void StopAgent(void);
-// When probes are loaded, waits (polling every 100 ms) until the host's
-// probes have lowered the probes-loaded counter to 0.
+// When probes are loaded, calls every registered event callback with code
+// 0, then waits (polling every 100 ms) until the host's probes have lowered
+// the probes-loaded counter to 0.
 NETMON_EXPORT void NotifyProbes(void);
 // Adds count (which may be negative) to the probes-loaded counter.
 NETMON_EXPORT int DMW_STDCALL SetProbesLoaded(int count);

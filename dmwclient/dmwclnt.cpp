@@ -1,6 +1,5 @@
 #include "dmwclnt.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstddef>
 #include <cstdlib>
@@ -113,33 +112,18 @@ os::Socket ConnectServer(const char *host, int port) {
 
 // The table's lock lives as long as the library, so a call that races with
 // the tear-down still finds it, and then finds the table gone.
-struct TableLockOwner {
-  Sem *sem = SemCreate(1);
-  ~TableLockOwner() { SemClose(sem); }
-};
-
 Sem *CnAccess() {
-  static TableLockOwner owner;
-  return owner.sem;
+  static LifetimeLock lock;
+  return lock.get();
 }
 
 Collection *CnConn = nullptr;  // guarded by CnAccess
 
-class TableLocked {
+class TableLocked : SemLocked {
  public:
-  TableLocked() : sem_(CnAccess()) {
-    if (sem_) SemWait(sem_);
-  }
-  ~TableLocked() {
-    if (sem_) SemRelease(sem_);
-  }
-  TableLocked(const TableLocked &) = delete;
-  TableLocked &operator=(const TableLocked &) = delete;
+  TableLocked() : SemLocked(CnAccess()) {}
   // The table, or null when there is none (or no lock to guard it).
-  Collection *table() const { return sem_ ? CnConn : nullptr; }
-
- private:
-  Sem *sem_;
+  Collection *table() const { return held() ? CnConn : nullptr; }
 };
 
 // The table's FreeItem: waits until the requests on the connection have
@@ -175,24 +159,11 @@ ServerConn *NewConn(const char *host, int port) {
   return conn;
 }
 
-bool SameHost(const char *a, const char *b) {
-  for (; *a && *b; a++, b++)
-    if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b)))
-      return false;
-  return *a == *b;
-}
-
 int FindShared(Collection *table, const char *host, int port) {
   for (int slot = 0; slot < table->Count; slot++) {
     auto *conn = static_cast<ServerConn *>(_Co_Get(table, slot));
-    if (conn && !conn->closing && conn->port == port && SameHost(conn->host, host)) return slot;
+    if (conn && !conn->closing && conn->port == port && SameName(conn->host, host)) return slot;
   }
-  return -1;
-}
-
-int FirstFreeSlot(Collection *table) {
-  for (int slot = 0; slot < table->Count; slot++)
-    if (!_Co_Get(table, slot)) return slot;
   return -1;
 }
 
@@ -409,11 +380,8 @@ int _DMWOpen(const char *host, int port) {
     DestroyConn(conn);
     return -1;
   }
-  slot = FirstFreeSlot(table);
-  if (slot >= 0)
-    _Co_Put(table, slot, conn);
-  else if ((slot = _Co_Add(table, conn)) < 0)
-    return -1;  // the table released the connection
+  slot = PutInFreeSlot(table, conn);
+  if (slot < 0) return -1;  // the table released the connection
   SendIdentify(conn);
   return slot;
 }

@@ -1,5 +1,6 @@
 #include "globals.h"
 
+#include <cctype>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -141,6 +142,22 @@ void FreeGlobals() {
        {&g_settings.server, &g_settings.configFile, &g_settings.dbPath, &g_settings.cfgPath,
         &g_settings.baseDir, &g_settings.computerName, &g_settings.agentTypeName})
     Assign(*text, nullptr);
+}
+
+bool SameName(const char *a, const char *b) {
+  for (; *a && *b; a++, b++)
+    if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b)))
+      return false;
+  return *a == *b;
+}
+
+int PutInFreeSlot(Collection *list, void *item) {
+  for (int slot = 0; slot < list->Count; slot++)
+    if (!_Co_Get(list, slot)) {
+      _Co_Put(list, slot, item);
+      return slot;
+    }
+  return _Co_Add(list, item);
 }
 
 const char *OsTypeName(int code) {

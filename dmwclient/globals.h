@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstddef>
 
+#include "collection.h"
 #include "export.h"
 
 #ifdef _WIN32
@@ -50,8 +51,14 @@ void FreeGlobals();
 
 const char *OsTypeName(int code);
 
+// Helpers every module of the library shares.
 // A setting's text for a message: "" when it is unset.
 inline const char *TextOrEmpty(const char *text) { return text ? text : ""; }
+// Host, event and component names compare without regard to case.
+bool SameName(const char *a, const char *b);
+// Puts the item into the first null slot below Count, or appends it;
+// returns the slot, or -1 when the list refused it (and released the item).
+int PutInFreeSlot(Collection *list, void *item);
 
 // What _GetGlobalData gives the host: packed, with the library's own
 // strings, which the host must neither free nor change.

@@ -31,6 +31,37 @@ void SemRelease(Sem *sem);
 int SemWait(Sem *sem);                          // 0 when signalled, else -1
 int SemWaitTimeout(Sem *sem, uint32_t timeoutMs);  // 0, or -1 on time-out
 
+// Holds a semaphore used as a lock for one scope; a null one is not taken.
+class SemLocked {
+ public:
+  explicit SemLocked(Sem *sem) : sem_(sem) {
+    if (sem_) SemWait(sem_);
+  }
+  ~SemLocked() {
+    if (sem_) SemRelease(sem_);
+  }
+  SemLocked(const SemLocked &) = delete;
+  SemLocked &operator=(const SemLocked &) = delete;
+  bool held() const { return sem_ != nullptr; }
+
+ private:
+  Sem *sem_;
+};
+
+// A semaphore of count one that lives as long as the library, so calls that
+// race with a module's tear-down still find it.
+class LifetimeLock {
+ public:
+  LifetimeLock() : sem_(SemCreate(1)) {}
+  ~LifetimeLock() { SemClose(sem_); }
+  LifetimeLock(const LifetimeLock &) = delete;
+  LifetimeLock &operator=(const LifetimeLock &) = delete;
+  Sem *get() const { return sem_; }
+
+ private:
+  Sem *sem_;
+};
+
 int TimeZoneOffset();  // the C runtime's offset west of UTC, in seconds
 int ToWireTime(xtime_t time);
 xtime_t FromWireTime(int wireTime);

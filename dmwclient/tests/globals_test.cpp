@@ -50,6 +50,7 @@ TEST_F(GlobalsTest, MissingFileIsWrittenWithTheDefaults) {
   EXPECT_EQ(std::string(data.BaseDir), base);
   EXPECT_EQ(std::string(data.ConfigFile), ConfigPath());
   ExpectAgentDefaults(data, "HOST1", "probe agent");
+  EXPECT_EQ(+data.EventListenerPort, 0) << "no listener has bound a port";
   EXPECT_EQ(Globals().rcvTimeOutMs, 60000);
 }
 

@@ -17,6 +17,7 @@
 #include "agent.h"
 #include "dmwclnt.h"
 #include "dynlib.h"
+#include "evclnt.h"
 #include "globals.h"
 #include "oswrap.h"
 #include "testfiles.h"
@@ -40,6 +41,40 @@ std::vector<std::pair<int, std::string>> Lines() {
   return g_lines;
 }
 
+// What the host's component was told: code 1 with its text payload, codes
+// 0 and 2 with the int their data points to.
+std::mutex g_eventsLock;
+std::vector<std::pair<int, std::string>> g_events;
+decltype(&::SetProbesLoaded) g_setProbesLoaded = nullptr;
+
+void ComponentCallback(int code, void *data, int) {
+  std::string what = code == 1 ? static_cast<char *>(data) : std::to_string(*static_cast<int *>(data));
+  std::lock_guard<std::mutex> guard(g_eventsLock);
+  g_events.emplace_back(code, what);
+}
+
+// A probe host: told that probes are loaded, its probes lower the counter.
+void ProbesCallback(int code, void *data, int slot) {
+  ComponentCallback(code, data, slot);
+  if (code == 0) g_setProbesLoaded(-1);
+}
+
+std::vector<std::string> EventsOf(int code) {
+  std::lock_guard<std::mutex> guard(g_eventsLock);
+  std::vector<std::string> matching;
+  for (const auto &event : g_events)
+    if (event.first == code) matching.push_back(event.second);
+  return matching;
+}
+
+bool WaitForEvents(int code, size_t count) {
+  for (int i = 0; i < 500; i++) {
+    if (EventsOf(code).size() >= count) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
 // The exports the scenarios call, looked up by name as the host does.
 struct Exports {
   explicit Exports(const DynamicLibrary &library) {
@@ -59,6 +94,7 @@ struct Exports {
     DMW_EXPORT(_DMWConnectAgent);
     DMW_EXPORT(_DMWConnectConsole);
     DMW_EXPORT(_DMWRegisterAgent);
+    DMW_EXPORT(_DMWRegisterForEvent);
     DMW_EXPORT(_RObjCreate);
     DMW_EXPORT(_RObjRequest);
     DMW_EXPORT(_DmwDecodeTime);
@@ -68,7 +104,8 @@ struct Exports {
   bool complete() const {
     return InitAgent && StartAgent && StopAgent && NotifyProbes && SetProbesLoaded && DispMsg &&
            _StartClient && _StopClient && _HookDisplay && _GetGlobalData && _DMWOpen && _DMWClose &&
-           _DMWConnectAgent && _DMWConnectConsole && _DMWRegisterAgent && _RObjCreate &&
+           _DMWConnectAgent && _DMWConnectConsole && _DMWRegisterAgent && _DMWRegisterForEvent &&
+           _RObjCreate &&
            _RObjRequest && _DmwDecodeTime && _DmwEncodeTime;
   }
   decltype(&::InitAgent) InitAgent;
@@ -86,6 +123,7 @@ struct Exports {
   decltype(&::_DMWConnectAgent) _DMWConnectAgent;
   decltype(&::_DMWConnectConsole) _DMWConnectConsole;
   decltype(&::_DMWRegisterAgent) _DMWRegisterAgent;
+  decltype(&::_DMWRegisterForEvent) _DMWRegisterForEvent;
   decltype(&::_RObjCreate) _RObjCreate;
   decltype(&::_RObjRequest) _RObjRequest;
   decltype(&::_DmwDecodeTime) _DmwDecodeTime;
@@ -111,6 +149,11 @@ class HostTest : public ::testing::Test {
       std::lock_guard<std::mutex> guard(g_linesLock);
       g_lines.clear();
     }
+    {
+      std::lock_guard<std::mutex> guard(g_eventsLock);
+      g_events.clear();
+    }
+    g_setProbesLoaded = dmw->SetProbesLoaded;
     EXPECT_EQ(dmw->_HookDisplay(RecordLine), RecordLine);
   }
   void Unload() {
@@ -128,6 +171,12 @@ class HostTest : public ::testing::Test {
     return data;
   }
   static std::string Text(const char *text) { return text ? text : "<null>"; }
+  // The event listener's port, once its thread has bound it.
+  int WaitForListener() const {
+    for (int i = 0; i < 500 && Data().EventListenerPort == 0; i++)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return Data().EventListenerPort;
+  }
 
   ScratchDir scratch{"host_"};
   const std::string base = scratch.path();
@@ -144,35 +193,48 @@ TEST_F(HostTest, AgentWithoutConfigurationWritesTheDefaults) {
   EXPECT_EQ(Data().Server, nullptr) << "the settings are freed";
 }
 
+bool HasLine(const std::string &text) {
+  auto lines = Lines();
+  return std::find(lines.begin(), lines.end(), std::make_pair(0, text)) != lines.end();
+}
+
 TEST_F(HostTest, AgentCycleRunsTwiceAgainstTheServerAndTheLibraryUnloads) {
   WriteConfig("");
+  std::vector<int> ports;
   for (int round = 0; round < 2; round++) {
     SCOPED_TRACE(round);
+    {
+      std::lock_guard<std::mutex> guard(g_eventsLock);
+      g_events.clear();
+    }
     dmw->InitAgent(base.c_str(), "HOST", "probe agent");
-    EXPECT_EQ(dmw->StartAgent(), 0);
-    auto lines = Lines();
-    EXPECT_NE(std::find(lines.begin(), lines.end(),
-                        std::make_pair(0, std::string("Dunmorrow Agent:  HOST\n"))),
-              lines.end());
-    EXPECT_NE(std::find(lines.begin(), lines.end(),
-                        std::make_pair(0, std::string("Dunmorrow Server: 127.0.0.1\n"))),
-              lines.end());
-    GlobalData data = Data();
-    int slot = dmw->_DMWOpen(data.Server, data.ServerSocket);
-    ASSERT_GE(slot, 0);
-    EXPECT_EQ(dmw->_DMWConnectAgent(slot, data.AgentTypeName), 0);
-    EXPECT_EQ(dmw->_DMWRegisterAgent(slot, "component"), 0);
-    dmw->_DMWClose(slot);
+    int port = WaitForListener();
+    ASSERT_NE(port, 0);
+    ports.push_back(port);
+    EXPECT_EQ(dmw->_DMWRegisterForEvent("Component", ComponentCallback), 1);
+    EXPECT_EQ(dmw->StartAgent(), 1);
+    EXPECT_TRUE(HasLine("Dunmorrow Agent:  HOST\n"));
+    EXPECT_TRUE(HasLine("Dunmorrow Server: 127.0.0.1\n"));
+    ASSERT_TRUE(WaitForEvents(2, 1)) << "the component was registered with the server";
+    EXPECT_EQ(EventsOf(2)[0], "0");
+
+    trendserver::EventConnection events(port);
+    EXPECT_TRUE(events.Send("COMPONENT", Bytes().Str("trend data")));
+    ASSERT_TRUE(WaitForEvents(1, 1));
+    EXPECT_EQ(EventsOf(1)[0], "trend data");
+    // The server holds its event connection open: the stop ends it.
     dmw->StopAgent();
+    EXPECT_TRUE(events.ClosedByPeer(5000));
     EXPECT_EQ(dmw->_DMWOpen("127.0.0.1", server.port()), -1) << "stopped: no table";
   }
-  ASSERT_TRUE(server.WaitForFrames(2, 2, 5000));
   auto identifies = server.FramesOf(1);
   ASSERT_EQ(identifies.size(), 2u);
-  for (const auto &identify : identifies)
-    EXPECT_EQ(identify.body, Bytes().Str("HOST").Int(0).Int(2).str());
-  EXPECT_EQ(server.FramesOf(5)[1].body, Bytes().Int(1).Str("probe agent").Int(1).str());
-  EXPECT_EQ(server.FramesOf(2)[1].body, Bytes().Str("component").str());
+  for (size_t round = 0; round < 2; round++)
+    EXPECT_EQ(identifies[round].body, Bytes().Str("HOST").Int(ports[round]).Int(2).str());
+  for (const auto &connect : server.FramesOf(5))
+    EXPECT_EQ(connect.body, Bytes().Int(1).Str("probe agent").Int(1).str());
+  for (const auto &registration : server.FramesOf(2))
+    EXPECT_EQ(registration.body, Bytes().Str("Component").str());
   EXPECT_EQ(server.Handshakes(),
             std::vector<std::string>(2, std::string(trendserver::kHandshakeLine)));
 
@@ -198,8 +260,13 @@ TEST_F(HostTest, ClientCycleAndReconnect) {
     EXPECT_EQ(+data.ServerSocket, 2001);
     EXPECT_EQ(+data.DebugLevel, 0);
 
+    int port = WaitForListener();
+    ASSERT_NE(port, 0) << "a client listens for events too";
     int slot = dmw->_DMWOpen("127.0.0.1", server.port());
     ASSERT_GE(slot, 0);
+    // Each round identifies twice: on opening and on reconnecting.
+    ASSERT_TRUE(server.WaitForFrames(1, static_cast<size_t>(2 * round + 1), 5000));
+    EXPECT_EQ(server.FramesOf(1).back().body, Bytes().Str("console").Int(port).Int(2).str());
     EXPECT_EQ(dmw->_DMWConnectConsole(slot, "operator"), 0);
     server.Answer(0x1002, Reply{0, Bytes().Int(41 + round)});
     int object = 0;
@@ -220,9 +287,6 @@ TEST_F(HostTest, ClientCycleAndReconnect) {
     dmw->_StopClient();
     EXPECT_EQ(dmw->_DMWOpen("127.0.0.1", server.port()), -1);
   }
-  auto identifies = server.FramesOf(1);
-  ASSERT_GE(identifies.size(), 1u);
-  EXPECT_EQ(identifies[0].body, Bytes().Str("console").Int(0).Int(2).str());
 }
 
 TEST_F(HostTest, DispMsgShowsTheTextAsItIs) {
@@ -252,6 +316,18 @@ TEST_F(HostTest, NotifyProbesWaitsForTheCounter) {
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
   EXPECT_EQ(+Data().ProbesLoaded, 0);
   probes.join();
+  dmw->StopAgent();
+}
+
+TEST_F(HostTest, NotifyProbesTellsTheComponents) {
+  dmw->InitAgent(base.c_str(), "HOST", "agent");
+  EXPECT_EQ(dmw->_DMWRegisterForEvent("probes", ProbesCallback), 1);
+  dmw->NotifyProbes();
+  EXPECT_TRUE(EventsOf(0).empty()) << "nothing loaded: nothing is called";
+  dmw->SetProbesLoaded(1);
+  dmw->NotifyProbes();
+  EXPECT_EQ(EventsOf(0), std::vector<std::string>{"-1"});
+  EXPECT_EQ(+Data().ProbesLoaded, 0);
   dmw->StopAgent();
 }
 

@@ -58,7 +58,7 @@ inline std::string DefaultAgentConfig(const std::string &base) {
          kLineEnd + "DebugLevel=0" + kLineEnd;
 }
 
-// A fresh agent's record, but for its directories.
+// A fresh agent's record, but for its directories and its listener's port.
 inline void ExpectAgentDefaults(const GlobalData &data, const std::string &computer,
                                 const std::string &agentType) {
   auto text = [](const char *value) { return std::string(value ? value : "<null>"); };
@@ -67,7 +67,6 @@ inline void ExpectAgentDefaults(const GlobalData &data, const std::string &compu
   EXPECT_EQ(text(data.AgentTypeName), agentType);
   EXPECT_EQ(text(data.ConfigExtension), ".cfg");
   EXPECT_EQ(+data.Reserved, 0);
-  EXPECT_EQ(+data.EventListenerPort, 0);
   EXPECT_EQ(+data.ServerSocket, 2001);
   EXPECT_EQ(+data.RetryDelay, 15);
   EXPECT_EQ(+data.MaxConnections, 50);
