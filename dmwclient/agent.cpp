@@ -3,6 +3,7 @@
 #include "dmwclnt.h"
 #include "evclnt.h"
 #include "globals.h"
+#include "tmpmgr.h"
 #include "os.h"
 
 namespace {
@@ -16,10 +17,11 @@ extern "C" {
 void DMW_STDCALL InitAgent(const char *baseDir, const char *computerName,
                            const char *agentTypeName) {
   // The settings come first: every module reads them. The class manager
-  // and the temporary-file manager come up between the settings and the
-  // connection table; the scheduler between the table and the event
-  // client; the replicator and the alerter after it, in that order.
+  // comes up between the settings and the temporary-file manager; the
+  // scheduler between the table and the event client; the replicator and
+  // the alerter after it, in that order.
   LoadGlobals(baseDir, computerName, agentTypeName);
+  TmpMgrInit();
   ConnTableInit();
   EvClntInit();
 }
@@ -33,10 +35,11 @@ int StartAgent(void) {
 
 void StopAgent(void) {
   // The replicator, the scheduler and the alerter go down before the
-  // connection table; the class manager and the temporary-file manager
-  // after the event client; the settings last.
+  // connection table; the class manager between the event client and the
+  // temporary-file manager; the settings last.
   ConnTableDone();
   EvClntDone();
+  TmpMgrDone();
   FreeGlobals();
 }
 
@@ -54,17 +57,19 @@ int DMW_STDCALL SetProbesLoaded(int count) {
 void DMW_STDCALL DispMsg(int level, const char *text) { _DebugOut(level, "%s", TextOrEmpty(text)); }
 
 // A client has no agent threads but the event listener: besides the
-// connection table and the event client it brings up the class manager
-// (before the table) and the temporary-file manager (between the two), and
-// takes them down in the reverse order.
+// connection table, the temporary-file manager and the event client it
+// brings up the class manager (before the table), and takes them down in
+// the reverse order.
 void _StartClient(const char *baseDir, const char *name) {
   InitClientGlobals(baseDir, name);
   ConnTableInit();
+  TmpMgrInit();
   EvClntInit();
 }
 
 void _StopClient(void) {
   EvClntDone();
+  TmpMgrDone();
   ConnTableDone();
 }
 

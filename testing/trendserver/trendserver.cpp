@@ -21,6 +21,10 @@ constexpr int kShutdownBoth = SHUT_RDWR;
 
 constexpr unsigned kPollMs = 50;
 
+// Remote-object requests and the methods of a file-store object.
+enum : unsigned { kStoreCreate = 0x1002, kStoreClose = 0x1004 };  // requests lie between
+enum : int { kFileOpen = 0x1001, kFileWrite = 0x1010, kFileRead = 0x1011, kFileSeek = 0x1012 };
+
 using os::Raw;
 using os::RawSocket;
 
@@ -261,7 +265,12 @@ bool FakeTrendServer::ServeFrame(Connection &connection) {
   if (!frame.body.empty() && !ReceiveExact(s, &frame.body[0], frame.body.size(), 5000)) return false;
   unsigned code = frame.code, capacity = frame.capacity;
   std::string requestBody = frame.body;
-  Record(std::move(frame));
+  Record(frame);
+  if (!Scripted(code) && code >= kStoreCreate && code <= kStoreClose) {
+    Reply answer;
+    if (!StoreAnswer(frame, &answer)) return false;
+    return capacity == kNoReply || connection.Send(ReplyFrame(answer.status, answer.body));
+  }
   if (capacity == kNoReply) return true;
 
   Reply reply = NextReply(code);
@@ -284,6 +293,123 @@ bool FakeTrendServer::ServeFrame(Connection &connection) {
     }
   }
   return connection.Send(ReplyFrame(reply.status, reply.body));
+}
+
+bool FakeTrendServer::Scripted(unsigned code) const {
+  std::lock_guard<std::mutex> guard(lock_);
+  auto queued = once_.find(code);
+  return (queued != once_.end() && !queued->second.empty()) || standing_.count(code) > 0;
+}
+
+// ---- the file store ------------------------------------------------------------
+
+void FakeTrendServer::PutFile(int objectClass, const std::string &name, StoredFile file) {
+  std::lock_guard<std::mutex> guard(lock_);
+  files_[std::make_pair(objectClass, name)] = std::move(file);
+}
+
+bool FakeTrendServer::GetFile(int objectClass, const std::string &name, StoredFile *file) const {
+  std::lock_guard<std::mutex> guard(lock_);
+  auto found = files_.find(std::make_pair(objectClass, name));
+  if (found == files_.end()) return false;
+  *file = found->second;
+  return true;
+}
+
+void FakeTrendServer::CutAfterFileBytes(long bytes) {
+  std::lock_guard<std::mutex> guard(lock_);
+  cutAfter_ = bytes;
+}
+
+void FakeTrendServer::ShortenNextWriteCount(int by) {
+  std::lock_guard<std::mutex> guard(lock_);
+  shortenWrite_ = by;
+}
+
+void FakeTrendServer::FailNextFileMethod(int method, int status) {
+  std::lock_guard<std::mutex> guard(lock_);
+  failMethod_[method] = status;
+}
+
+bool FakeTrendServer::StoreAnswer(const Frame &frame, Reply *reply) {
+  std::lock_guard<std::mutex> guard(lock_);
+  Reader body(frame.body);
+  switch (frame.code) {
+    case kStoreCreate: {
+      int id = nextObject_++;
+      objects_[id].objectClass = body.Int();
+      reply->body = Bytes().Int(id);
+      return true;
+    }
+    case kStoreClose:
+      objects_.erase(body.Int());
+      return true;
+    default:
+      return StoreRequest(body, frame.capacity, reply);
+  }
+}
+
+bool FakeTrendServer::StoreRequest(Reader &body, unsigned capacity, Reply *reply) {
+  auto object = objects_.find(body.Int());
+  int method = body.Int();
+  if (object == objects_.end()) {
+    reply->status = -1;
+    return true;
+  }
+  auto failure = failMethod_.find(method);
+  if (failure != failMethod_.end()) {
+    reply->status = failure->second;
+    failMethod_.erase(failure);
+    return true;
+  }
+  StoreObject &open = object->second;
+  auto key = std::make_pair(open.objectClass, open.file);
+  switch (method) {
+    case kFileOpen: {
+      int32_t date = body.Int();
+      int mode = body.Chr();
+      open.file = body.Str();
+      open.position = 0;
+      key = std::make_pair(open.objectClass, open.file);
+      auto found = files_.find(key);
+      bool exists = found != files_.end();
+      reply->body = Bytes().Int(exists ? found->second.wireDate : 0)
+                        .Int(exists ? static_cast<int32_t>(found->second.bytes.size()) : 0);
+      // A newer version is written afresh; the same date may resume.
+      if (mode == 2 && (!exists || date > found->second.wireDate)) files_[key] = StoredFile{"", date};
+      return true;
+    }
+    case kFileWrite: {
+      size_t length = static_cast<size_t>(body.Int());
+      std::string data = body.Rest().substr(0, length);
+      bool cut = cutAfter_ >= 0 && static_cast<long>(data.size()) > cutAfter_;
+      if (cut) data.resize(static_cast<size_t>(cutAfter_));
+      std::string &bytes = files_[key].bytes;
+      if (bytes.size() < open.position + data.size()) bytes.resize(open.position + data.size());
+      bytes.replace(open.position, data.size(), data);
+      open.position += data.size();
+      if (cut) return cutAfter_ = -1, false;
+      if (cutAfter_ >= 0) cutAfter_ -= static_cast<long>(data.size());
+      reply->body = Bytes().Int(static_cast<int32_t>(data.size()) - shortenWrite_);
+      shortenWrite_ = 0;
+      return true;
+    }
+    case kFileRead: {
+      const std::string &bytes = files_[key].bytes;
+      size_t start = open.position < bytes.size() ? open.position : bytes.size();
+      std::string data = bytes.substr(start, capacity);
+      if (cutAfter_ >= 0 && static_cast<long>(data.size()) > cutAfter_) return cutAfter_ = -1, false;
+      if (cutAfter_ >= 0) cutAfter_ -= static_cast<long>(data.size());
+      open.position += data.size();
+      reply->body = data;
+      return true;
+    }
+    case kFileSeek:
+      open.position = static_cast<size_t>(body.Int());
+      return true;
+    default:  // close
+      return true;
+  }
 }
 
 Reply FakeTrendServer::NextReply(unsigned code) {

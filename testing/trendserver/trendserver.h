@@ -94,6 +94,12 @@ struct Frame {
   std::string body;
 };
 
+// A file of the server's file store.
+struct StoredFile {
+  std::string bytes;
+  int32_t wireDate = 0;  // local wall-clock seconds, as on the wire
+};
+
 class FakeTrendServer {
  public:
   FakeTrendServer();
@@ -122,12 +128,32 @@ class FakeTrendServer {
   void Refuse();   // stops listening: connects are refused
   void Resume();   // listens again on the same port
 
+  // The file store: remote-object requests (create, request, close) of any
+  // class are answered from these files unless a reply is scripted for
+  // their code. Objects open files by name (open, read, write, seek,
+  // close); an open for writing with a newer date than the file's starts
+  // it afresh, and keeps it otherwise (an upload of the same date resumes).
+  void PutFile(int objectClass, const std::string &name, StoredFile file);
+  bool GetFile(int objectClass, const std::string &name, StoredFile *file) const;
+  // Closes the connection instead of answering once more than `bytes`
+  // further file bytes were to be read or written (a write keeps the bytes
+  // up to the cut); used up by the cut.
+  void CutAfterFileBytes(long bytes);
+  // The next write's reply reports `by` bytes fewer than were written.
+  void ShortenNextWriteCount(int by);
+  // The next request of a file-store method answers `status` and does
+  // nothing else.
+  void FailNextFileMethod(int method, int status);
+
  private:
   struct Connection;
   void AcceptLoop();
   void Serve(std::shared_ptr<Connection> connection);
   bool ServeFrame(Connection &connection);
   Reply NextReply(unsigned code);
+  bool Scripted(unsigned code) const;
+  bool StoreAnswer(const Frame &frame, Reply *reply);  // false: cut the connection
+  bool StoreRequest(Reader &body, unsigned capacity, Reply *reply);  // under lock_
   bool Listen(int port);
   void Record(Frame frame);
 
@@ -143,6 +169,17 @@ class FakeTrendServer {
   std::vector<std::string> handshakes_;
   std::map<unsigned, Reply> standing_;
   std::map<unsigned, std::deque<Reply>> once_;
+  struct StoreObject {
+    int objectClass = 0;
+    std::string file;  // the open file's name
+    size_t position = 0;
+  };
+  std::map<std::pair<int, std::string>, StoredFile> files_;
+  std::map<int, StoreObject> objects_;
+  int nextObject_ = 1;
+  long cutAfter_ = -1;
+  int shortenWrite_ = 0;
+  std::map<int, int> failMethod_;
   std::thread acceptor_;
 };
 
