@@ -126,14 +126,14 @@ bool LoadDay(FILE *file, unsigned char *header, uint32_t *entries, int interval)
 // Writes header and entries from the file's start, compressed when the
 // day fits in its raw size that way. False when the write fails.
 bool StoreDay(FILE *file, unsigned char *header, const uint32_t *entries, uint32_t value,
-              const char *path) {
+              const char *series) {
   unsigned char *packed = static_cast<unsigned char *>(std::malloc(kCompressedRoom));
   uLongf length = kTrendDataSize;
   bool compressed = packed && compress(packed, &length, reinterpret_cast<const Bytef *>(entries),
                                        kTrendDataSize) == Z_OK;
   if (compressed)
     _DebugOut(9, "Writing compressed data value=%d (size=%d) %s\n", static_cast<int>(value),
-              static_cast<int>(length), path);
+              static_cast<int>(length), series);
   else if (packed)
     _DebugOut(2, "Error compressing data. Writing uncompressed\n");
   else
@@ -192,7 +192,8 @@ void ResampleDay(uint32_t *entries, int oldInterval, int newInterval) {
   FillEmpty(entries, newSlots);
 }
 
-int WriteTrendValue(const char *path, int slot, int interval, uint32_t value) {
+int WriteTrendValue(const char *path, const char *series, int slot, int interval,
+                    uint32_t value) {
   if (!ValidRequest(slot, interval, path)) return -1;
   uint32_t *entries = static_cast<uint32_t *>(std::malloc(kTrendDataSize));
   if (!entries) {
@@ -211,7 +212,7 @@ int WriteTrendValue(const char *path, int slot, int interval, uint32_t value) {
   int result = -1;
   if (file) {
     entries[slot] = value;
-    bool written = StoreDay(file, header, entries, value, path);
+    bool written = StoreDay(file, header, entries, value, series);
     if (std::fclose(file) == 0 && written) result = 0;
   }
   if (result != 0) _DebugOut(2, "trends: can't write %s\n", path);
@@ -230,7 +231,7 @@ int _WriteData(const char *series, int slot, int interval, uint32_t value) {
     return -1;
   }
   _XMakePath(path, 1);
-  return WriteTrendValue(path, slot, interval, value);
+  return WriteTrendValue(path, series, slot, interval, value);
 }
 
 }  // extern "C"

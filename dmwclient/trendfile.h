@@ -49,8 +49,10 @@ void TrendFileName(char *buffer, size_t size, xtime_t time);
 bool TrendDayPath(char *buffer, size_t size, const char *dbPath, const char *series,
                   xtime_t time);
 // Stores `value` into `slot` of the day file at `path` (its directory must
-// exist). 0 when written, -1 when refused or the file fails.
-int WriteTrendValue(const char *path, int slot, int interval, uint32_t value);
+// exist); `series` names it in messages. 0 when written, -1 when refused or
+// the file fails.
+int WriteTrendValue(const char *path, const char *series, int slot, int interval,
+                    uint32_t value);
 // Re-samples a day of kTrendEntries entries from one interval to another
 // (both 1..1440).
 void ResampleDay(uint32_t *entries, int oldInterval, int newInterval);

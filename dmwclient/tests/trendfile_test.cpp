@@ -1,7 +1,6 @@
 #include "trendfile.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <cstdint>
 #include <ctime>
@@ -12,83 +11,11 @@
 
 #include "globals.h"
 #include "testfiles.h"
+#include "trenddecoder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr uint32_t kEmpty = 0xFFFFFFFF;
-constexpr uint32_t kMagic = 0x41441213;
-
-uint32_t LittleU32(const std::string &bytes, size_t at) {
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; i--) v = (v << 8) | static_cast<unsigned char>(bytes[at + i]);
-  return v;
-}
-
-void AppendU32(std::string &out, uint32_t v) {
-  for (int i = 0; i < 4; i++) out += static_cast<char>(v >> (8 * i));
-}
-
-// A day file as read by a program of its own: the header fields by offset,
-// and the 1440 entries, inflated with zlib's stream interface when the
-// compressed flag is set.
-struct Day {
-  uint32_t magic = 0;
-  int version = 0;
-  int interval = 0;
-  int compressed = -1;
-  std::vector<uint32_t> entries;
-};
-
-Day Decode(const std::string &bytes) {
-  Day day;
-  if (bytes.size() < 24) return day;
-  day.magic = LittleU32(bytes, 0);
-  day.version = static_cast<unsigned char>(bytes[4]);
-  day.interval = static_cast<unsigned char>(bytes[6]) | static_cast<unsigned char>(bytes[7]) << 8;
-  day.compressed = bytes[8];
-  std::string data(1440 * 4, '\0');
-  if (day.compressed == 1) {
-    z_stream stream{};
-    if (inflateInit(&stream) != Z_OK) return day;
-    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(bytes.data() + 24));
-    stream.avail_in = static_cast<uInt>(bytes.size() - 24);
-    stream.next_out = reinterpret_cast<Bytef *>(data.data());
-    stream.avail_out = static_cast<uInt>(data.size());
-    int status = inflate(&stream, Z_FINISH);
-    inflateEnd(&stream);
-    if (status != Z_STREAM_END || stream.avail_out != 0) return day;
-  } else {
-    if (bytes.size() < 24 + data.size()) return day;
-    data = bytes.substr(24, data.size());
-  }
-  for (size_t i = 0; i < 1440; i++) day.entries.push_back(LittleU32(data, 4 * i));
-  return day;
-}
-
-// A stored day made by the test itself: header fields as given, the
-// entries raw or compressed with zlib's one-call compress.
-std::string Encode(uint32_t magic, int interval, bool compressed,
-                   const std::vector<uint32_t> &entries) {
-  std::string header;
-  AppendU32(header, magic);
-  header += '\x02';
-  header += '\0';
-  header += static_cast<char>(interval);
-  header += static_cast<char>(interval >> 8);
-  header += static_cast<char>(compressed ? 1 : 0);
-  header += std::string(15, '\0');
-  std::string raw;
-  for (uint32_t v : entries) AppendU32(raw, v);
-  if (!compressed) return header + raw;
-  uLongf length = compressBound(raw.size());
-  std::string packed(length, '\0');
-  compress(reinterpret_cast<Bytef *>(packed.data()), &length,
-           reinterpret_cast<const Bytef *>(raw.data()), raw.size());
-  packed.resize(length);
-  return header + packed;
-}
 
 std::vector<uint32_t> EmptyDay() { return std::vector<uint32_t>(1440, kEmpty); }
 
@@ -139,10 +66,10 @@ TEST_F(TrendFileTest, FirstValueOfANewSeriesCreatesItsDay) {
 TEST_F(TrendFileTest, ValuesOfADayAccumulateCompressed) {
   std::vector<uint32_t> expected = EmptyDay();
   for (int slot = 0; slot < 288; slot += 7) {
-    ASSERT_EQ(WriteTrendValue(DayFile().c_str(), slot, 5, 1000 + slot), 0);
+    ASSERT_EQ(WriteTrendValue(DayFile().c_str(), "day", slot, 5, 1000 + slot), 0);
     expected[slot] = 1000 + slot;
   }
-  ASSERT_EQ(WriteTrendValue(DayFile().c_str(), 287, 5, 0), 0);
+  ASSERT_EQ(WriteTrendValue(DayFile().c_str(), "day", 287, 5, 0), 0);
   expected[287] = 0;
   Day day = Stored();
   EXPECT_EQ(day.compressed, 1);
@@ -155,14 +82,14 @@ TEST_F(TrendFileTest, DayThatDoesNotCompressIsStoredRaw) {
   for (uint32_t &v : expected) v = static_cast<uint32_t>(random()) & 0x7FFFFFFF;
   WriteFileBytes(DayFile(), Encode(kMagic, 1, false, expected));
   expected[3] = 77;
-  ASSERT_EQ(WriteTrendValue(DayFile().c_str(), 3, 1, 77), 0);
+  ASSERT_EQ(WriteTrendValue(DayFile().c_str(), "day", 3, 1, 77), 0);
   Day day = Stored();
   EXPECT_EQ(day.compressed, 0);
   EXPECT_EQ(day.entries, expected);
   // Back to a day that compresses: the longer raw tail stays and is ignored.
   for (uint32_t &v : expected) v = 5;
   WriteFileBytes(DayFile(), Encode(kMagic, 1, false, expected));
-  ASSERT_EQ(WriteTrendValue(DayFile().c_str(), 0, 1, 5), 0);
+  ASSERT_EQ(WriteTrendValue(DayFile().c_str(), "day", 0, 1, 5), 0);
   EXPECT_EQ(FileBytes(DayFile()).size(), 24u + 5760u);
   day = Stored();
   EXPECT_EQ(day.compressed, 1);
@@ -171,8 +98,8 @@ TEST_F(TrendFileTest, DayThatDoesNotCompressIsStoredRaw) {
 
 TEST_F(TrendFileTest, NewIntervalReplacesTheDayByItsMeans) {
   for (int minute = 0; minute < 60; minute++)
-    ASSERT_EQ(WriteTrendValue(DayFile().c_str(), minute, 1, minute % 2 ? 20 : 10), 0);
-  ASSERT_EQ(WriteTrendValue(DayFile().c_str(), 1, 60, 99), 0);
+    ASSERT_EQ(WriteTrendValue(DayFile().c_str(), "day", minute, 1, minute % 2 ? 20 : 10), 0);
+  ASSERT_EQ(WriteTrendValue(DayFile().c_str(), "day", 1, 60, 99), 0);
   Day day = Stored();
   EXPECT_EQ(day.interval, 60);
   std::vector<uint32_t> expected = EmptyDay();
@@ -219,7 +146,7 @@ TEST_F(TrendFileTest, StoredFilesThatHoldNoUsableDayStartANewDay) {
   };
   for (const Case &c : cases) {
     WriteFileBytes(DayFile(), c.bytes);
-    ASSERT_EQ(WriteTrendValue(DayFile().c_str(), 5, 1, 123), 0) << c.what;
+    ASSERT_EQ(WriteTrendValue(DayFile().c_str(), "day", 5, 1, 123), 0) << c.what;
     Day day = Stored();
     std::vector<uint32_t> expected = EmptyDay();
     expected[5] = 123;
@@ -235,7 +162,7 @@ TEST_F(TrendFileTest, OutOfRangeRequestsWriteNothing) {
   } cases[] = {{0, 0}, {0, -5}, {0, 1441}, {-1, 5}, {288, 5}, {1, 1440}, {1440, 1}};
   for (const Case &c : cases) {
     EXPECT_EQ(_WriteData("cpu", c.slot, c.interval, 1), -1) << c.slot << "/" << c.interval;
-    EXPECT_EQ(WriteTrendValue(DayFile().c_str(), c.slot, c.interval, 1), -1);
+    EXPECT_EQ(WriteTrendValue(DayFile().c_str(), "day", c.slot, c.interval, 1), -1);
   }
   EXPECT_FALSE(fs::exists(DayFile()));
   EXPECT_FALSE(fs::exists(trends + kSep + "cpu" + kSep + TodaysFileName()));
