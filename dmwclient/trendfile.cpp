@@ -119,6 +119,8 @@ bool LoadDay(FILE *file, unsigned char *header, uint32_t *entries, int interval)
   if (stored != interval) {
     ResampleDay(entries, stored, interval);
     NewHeader(header, interval);
+  } else {
+    FillEmpty(entries, kTrendEntries / interval);  // whatever lies past the day's slots
   }
   return true;
 }

@@ -108,6 +108,16 @@ TEST_F(TrendFileTest, NewIntervalReplacesTheDayByItsMeans) {
   EXPECT_EQ(day.entries, expected);  // every entry past the hour slots is empty
 }
 
+TEST_F(TrendFileTest, EntriesPastTheDaysSlotsAreEmptied) {
+  std::vector<uint32_t> stored(1440, 3);
+  WriteFileBytes(DayFile(), Encode(kMagic, 5, false, stored));
+  ASSERT_EQ(WriteTrendValue(DayFile().c_str(), "day", 0, 5, 8), 0);
+  std::vector<uint32_t> expected = EmptyDay();
+  std::fill(expected.begin(), expected.begin() + 288, 3);
+  expected[0] = 8;
+  EXPECT_EQ(Stored().entries, expected);
+}
+
 TEST(ResampleDay, WiderAndNarrowerSlots) {
   struct Case {
     int from, to;
