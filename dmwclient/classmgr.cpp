@@ -196,14 +196,16 @@ int ClassMgrInit() {
     _msg("%s:\t Can't initialize RPM (possible low on memory)\n", kProduct);
     return -1;
   }
-  SemGuard lock(Lock());
-  if (gGroups) return 0;
-  gGroups = _Co_Create(10, 10, FreeGroup);
-  gClasses = _Co_Create(10, 5, nullptr);
-  if (gGroups && gClasses) return 0;
-  _Co_Free(gGroups);  // both empty: nothing is called back
-  _Co_Free(gClasses);
-  gGroups = gClasses = nullptr;
+  {
+    SemGuard lock(Lock());
+    if (gGroups) return 0;
+    gGroups = _Co_Create(10, 10, FreeGroup);
+    gClasses = _Co_Create(10, 5, nullptr);
+    if (gGroups && gClasses) return 0;
+    _Co_Free(gGroups);  // both empty: nothing is called back
+    _Co_Free(gClasses);
+    gGroups = gClasses = nullptr;
+  }
   _msg("%s:\t Can't initialize RPM (possible low on memory)\n", kProduct);
   return -1;
 }
@@ -290,10 +292,10 @@ int _ObjCreate(int group, uint32_t tag, void *argument) {
       object->pending = 1;  // the creation
       owner = FindOrAddGroup(group);
       slot = owner ? PlaceObject(owner, object) : -1;
-      if (owner && slot < 0) _errmsg("%s:\t Can't create RP thread (low on memory)\n", kProduct);
     }
   }
   if (slot < 0) {
+    if (owner) _errmsg("%s:\t Can't create RP thread (low on memory)\n", kProduct);
     std::free(object);
     return -1;
   }
@@ -355,13 +357,15 @@ int _ObjRequest(int id, int method, void *parameter, void *buffer, int *length) 
 int _ObjBroadcast(uint32_t mask, int method, void *parameter) {
   if (!Lock()) return -1;
   Pins pins;
+  bool pinned;
   {
     SemGuard lock(Lock());
     if (!gGroups) return -1;
-    if (!PinMatching(mask, &pins)) {
-      _errmsg("%s:\t broadcast %d refused (low on memory)\n", kProduct, method);
-      return -1;
-    }
+    pinned = PinMatching(mask, &pins);
+  }
+  if (!pinned) {
+    _errmsg("%s:\t broadcast %d refused (low on memory)\n", kProduct, method);
+    return -1;
   }
   for (int i = 0; i < pins.count; i++) {
     ObjectEntry *object = pins.objects[i];

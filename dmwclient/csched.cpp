@@ -160,14 +160,16 @@ int SchedulerInit() {
     _errmsg("csched: can't create semaphore\n");
     return -1;
   }
+  bool listMade;
   {
     SemGuard lock(Lock());
     if (gTasks) return 0;
     gTasks = _Co_Create(10, 5, ReleaseTask);
-    if (!gTasks) {
-      _errmsg("csched: can't create task list\n");
-      return -1;
-    }
+    listMade = gTasks != nullptr;
+  }
+  if (!listMade) {
+    _errmsg("csched: can't create task list\n");
+    return -1;
   }
   gWake = SemCreate(0);
   gStop = false;

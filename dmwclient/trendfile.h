@@ -5,8 +5,8 @@
 // file is read, changed and written back, zlib-compressed when that makes
 // the data fit in 5760 bytes, raw otherwise. When the slot width of a
 // series changes, the day's values are re-sampled to the new width (the
-// mean of the non-empty values each new slot covers); entries past the
-// new day's slots are emptied.
+// mean of the non-empty values each new slot covers). Entries past the
+// day's slots are stored empty.
 //
 // File layout (little-endian): u32 magic 0x41441213, byte version 2, byte
 // 0, u16 interval (minutes per slot), byte 1 when compressed, 15 zero

@@ -227,6 +227,48 @@ TEST_F(ClassMgrTest, TearDownFreesEveryObject) {
   EXPECT_EQ(_ObjCreate(1, kTag, &probe), -1);
 }
 
+// A class whose callbacks call the manager back: create and free ask the
+// object gNestedTarget, request creates and frees an object of kTag.
+int gNestedTarget = -1;
+std::atomic<int> gNestedAnswers{0};
+Probe *gNestedProbe;
+
+int AskTarget() {
+  int answer = 0;
+  int length = 4;
+  return _ObjRequest(gNestedTarget, 2, nullptr, &answer, &length) == 20 ? answer : -1;
+}
+
+void *CreateNesting(int, void *) {
+  if (AskTarget() == gNestedTarget) gNestedAnswers++;
+  return &gNestedAnswers;
+}
+
+int RequestNesting(void *, int, void *, void *, int *) {
+  int id = _ObjCreate(7, kTag, gNestedProbe);
+  _ObjFree(id);
+  return id;
+}
+
+void FreeNesting(void *) {
+  if (AskTarget() == gNestedTarget) gNestedAnswers++;
+}
+
+TEST_F(ClassMgrTest, CallbacksMayCallTheManager) {
+  const ClassCallbacks nesting = {CreateNesting, RequestNesting, FreeNesting};
+  ASSERT_EQ(_cmRegisterClass(0x4000, &nesting), 1);
+  gNestedProbe = &probe;
+  gNestedTarget = _ObjCreate(1, kTag, &probe);
+  int id = _ObjCreate(2, 0x4000, nullptr);
+  ASSERT_EQ(id, 0x20000);
+  EXPECT_EQ(_ObjRequest(id, 1, nullptr, nullptr, nullptr), 0x70000);
+  EXPECT_EQ(_ObjBroadcast(0x4000, 1, nullptr), 0);
+  _cmUnregisterClass(0x4000);
+  EXPECT_EQ(gNestedAnswers, 2);
+  EXPECT_EQ(probe.created, 3);
+  EXPECT_EQ(probe.freed, 2);
+}
+
 // Waits (bounded) until the object no longer answers.
 bool BecomesUnreachable(int id) {
   for (int i = 0; i < 1000; i++) {
