@@ -265,6 +265,16 @@ TEST_F(SchedulerTest, UnknownClassIsTriedAgainLater) {
   EXPECT_TRUE(Eventually([](Work &w) { return w.created == 1; }));
 }
 
+TEST_F(SchedulerTest, RepeatedSetUpAndStopWithWorkRunning) {
+  for (int cycle = 1; cycle <= 10; cycle++) {
+    EXPECT_EQ(_ScheduleInternalWork(kWorkTag, "cycle", 0, kEveryDay, std::malloc(32)), 1);
+    ASSERT_TRUE(Eventually([cycle](Work &w) { return w.created == cycle; })) << cycle;
+    SchedulerStop();
+    EXPECT_EQ(Freed(), cycle);
+    ASSERT_EQ(SchedulerInit(), 0);
+  }
+}
+
 TEST(SchedulerNotSetUp, CallsAreInert) {
   EXPECT_EQ(_ScheduleInternalWork(kWorkTag, "x", 0, kEveryDay, std::malloc(4)), 0);
   _RemoveScheduledTask(1);
