@@ -1,7 +1,5 @@
 #include "archive_paths.h"
 
-#include <cctype>
-
 #include "os.h"
 
 namespace archive_paths {
@@ -22,14 +20,13 @@ std::string Trim(const std::string &text) {
   return text.substr(first, last - first);
 }
 
-bool SameText(const std::string &a, const std::string &b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
+bool SameText(const std::string &a, const std::string &b) { return FoldCase(a) == FoldCase(b); }
+
+std::string FoldCase(const std::string &text) {
+  std::string folded = text;
+  for (char &c : folded)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return folded;
 }
 
 std::string FileDir(const std::string &path) {

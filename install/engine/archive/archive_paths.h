@@ -16,6 +16,7 @@ constexpr char kSeparator = '/';
 
 std::string Trim(const std::string &text);  // without leading and trailing blanks and controls
 bool SameText(const std::string &a, const std::string &b);  // equal ignoring ASCII case
+std::string FoldCase(const std::string &text);  // ASCII letters in lower case
 std::string FileDir(const std::string &path);   // directory part, no trailing separator
 std::string FileName(const std::string &path);  // the part after the last separator
 // The path with its extension (from the last '.' of the file name) replaced.

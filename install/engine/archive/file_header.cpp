@@ -98,10 +98,17 @@ void TFileHeaders::Add(const TFileHeader &header) {
   headers_.push_back(header);
 }
 
+void TFileHeaders::Clear() {
+  headers_.clear();
+  byName_.clear();
+  nameIndexed_ = 0;
+}
+
 int TFileHeaders::IndexOfName(const std::string &name) const {
-  for (int i = 0; i < Count(); ++i)
-    if (archive_paths::SameText(headers_[i].SourcePath(), name)) return i;
-  return -1;
+  for (; nameIndexed_ < Count(); ++nameIndexed_)
+    byName_.emplace(archive_paths::FoldCase(headers_[nameIndexed_].SourcePath()), nameIndexed_);
+  auto found = byName_.find(archive_paths::FoldCase(name));
+  return found == byName_.end() ? -1 : found->second;
 }
 
 void TFileHeaders::AddFromList(const std::vector<std::string> &lines) {
@@ -151,7 +158,7 @@ TlzhFileStats TFileHeaders::MemberStats(int index) {
 }
 
 void TFileHeaders::LoadFromStream(ArchiveStream &stream, int64_t offset) {
-  headers_.clear();
+  Clear();
   int64_t archiveLength = stream.Size() - offset;
   uint8_t head[kHeadSize];
   if (offset < 0 || archiveLength < kHeadSize || !stream.Seek(offset) ||

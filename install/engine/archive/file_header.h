@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "archive_stream.h"
@@ -101,8 +102,9 @@ class TFileHeaders {
   int Count() const { return static_cast<int>(headers_.size()); }
   TFileHeader &Get(int index);  // raises for an index out of range
   void Add(const TFileHeader &header);  // raises for a blank source path
-  void Clear() { headers_.clear(); }
-  int IndexOfName(const std::string &name) const;  // ignoring case; -1 when missing
+  void Clear();
+  // The first member of that name, ignoring case; -1 when missing.
+  int IndexOfName(const std::string &name) const;
   // Headers for the files of `lines` (each a path, optionally followed by
   // ";" and more text), read from the files themselves.
   void AddFromList(const std::vector<std::string> &lines);
@@ -119,6 +121,10 @@ class TFileHeaders {
 
  private:
   std::vector<TFileHeader> headers_;
+  // Member index by case-folded name, filled up to nameIndexed_ headers as
+  // names are looked up: an install extracts members one by one by name.
+  mutable std::unordered_map<std::string, int> byName_;
+  mutable int nameIndexed_ = 0;
 };
 
 #endif

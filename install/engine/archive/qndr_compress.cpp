@@ -58,6 +58,9 @@ void CheckSourcePaths(const std::vector<std::string> &lines) {
   }
 }
 
+// The extension of disk file n of a set: ".n".
+std::string DiskExtension(int diskNumber) { return FormatText(".%d", diskNumber); }
+
 EQndrCompress SizeMismatch(const TFileHeader &header) {
   return EQndrCompress(FormatText(
       "The decompressed file's size does not match with the actual size of the file.  The file "
@@ -323,6 +326,7 @@ void TQndrCompress::ExtractFiles() {
   LoadHeadersIfNeeded();
   currentDisk_ = 0;
   stats_ = headers_.Totals();
+  ArchiveStream source;  // the archive or disk file read last
   for (const std::string &line : filesToProcess_) {
     int index = headers_.IndexOfName(line.substr(0, line.find(';')));
     if (index < 0)
@@ -348,7 +352,7 @@ void TQndrCompress::ExtractFiles() {
       }
     }
     if (write) {
-      ExtractMember(header, target);
+      ExtractMember(source, header, target);
     } else {
       stats_.Finished = true;
       Fire(OnStatus);
@@ -357,10 +361,13 @@ void TQndrCompress::ExtractFiles() {
   }
 }
 
-void TQndrCompress::ExtractMember(const TFileHeader &header, const std::string &target) {
-  ArchiveStream source;
-  OpenDisk(source, header.FirstDisk() ? header.FirstDisk() : 1, ArchiveStream::Mode::kRead,
-           compressedFile_);
+void TQndrCompress::ExtractMember(ArchiveStream &source, const TFileHeader &header,
+                                  const std::string &target) {
+  // A plain archive counts as disk 1. The file still open from the member
+  // before serves again when it is the disk this member starts on.
+  int firstDisk = header.FirstDisk() ? header.FirstDisk() : 1;
+  if (!source.IsOpen() || (currentDisk_ ? currentDisk_ : 1) != firstDisk)
+    OpenDisk(source, firstDisk, ArchiveStream::Mode::kRead, compressedFile_);
   currentDisk_ = header.FirstDisk();
   archive_paths::ForceDirectories(FileDir(target));
   ArchiveStream out;
@@ -376,9 +383,12 @@ void TQndrCompress::ExtractMember(const TFileHeader &header, const std::string &
     throw EQndrCompress("Cannot set the date of the file just extracted.");
 }
 
+// The member is inflated in 4 KB blocks: after each one a cancel is seen,
+// the message pump runs and progress is reported. The blocks gather in the
+// 64 KB output buffer and go to the target together, in few system writes.
 int64_t TQndrCompress::InflateMember(ArchiveStream &source, ArchiveStream &target,
                                      const TFileHeader &header) {
-  int64_t written = 0;
+  int64_t written = 0, inflated = 0;
   if (header.LastDisk() < currentDisk_) return written;
   z_stream inflater{};
   if (inflateInit(&inflater) != Z_OK) ZlibFailed();
@@ -386,36 +396,47 @@ int64_t TQndrCompress::InflateMember(ArchiveStream &source, ArchiveStream &targe
     z_stream &z;
     ~End() { inflateEnd(&z); }
   } end{inflater};
+  size_t pending = 0;
+  auto writePending = [&] {
+    size_t taken = target.Write(outBuffer_.data(), pending);
+    // The bytes a full disk did not take are not written again: the size
+    // check of the member then fails.
+    if (taken < pending) DoFullDisk();
+    written += static_cast<int64_t>(taken);
+    pending = 0;
+  };
   bool streamEnded = false;
   for (;;) {
-    size_t block = InflateBlock(inflater, source, header, &streamEnded);
+    if (pending + kInflateBlock > kStreamBuffer) writePending();
+    size_t block = InflateBlock(inflater, source, header, outBuffer_.data() + pending, &streamEnded);
     CheckAbort();
     ProcessMessages();
     if (block > 0) {
       // A member never grows past its recorded size: a damaged stream
       // stops here instead of filling the disk.
-      if (written + static_cast<int64_t>(block) > header.FileSize()) throw SizeMismatch(header);
-      size_t taken = target.Write(outBuffer_.data(), block);
-      if (taken < block) DoFullDisk();
-      written += static_cast<int64_t>(taken);
-      stats_.FileBytesDone += static_cast<int32_t>(taken);
-      stats_.TotalBytesDone += static_cast<int32_t>(taken);
+      inflated += static_cast<int64_t>(block);
+      if (inflated > header.FileSize()) throw SizeMismatch(header);
+      pending += block;
+      stats_.FileBytesDone += static_cast<int32_t>(block);
+      stats_.TotalBytesDone += static_cast<int32_t>(block);
       stats_.FilePercent = Percent(stats_.FileBytesDone, stats_.FileSize);
       stats_.TotalPercent = Percent(stats_.TotalBytesDone, stats_.TotalSize);
     }
     Fire(OnStatus);
-    if (streamEnded) return written;
+    if (streamEnded) break;
     if (block > 0) continue;
     // An empty block: this disk holds no more of the member.
-    if (currentDisk_ >= header.LastDisk()) return written;
+    if (currentDisk_ >= header.LastDisk()) break;
     ++currentDisk_;
     OpenDisk(source, currentDisk_, ArchiveStream::Mode::kRead, compressedFile_);
   }
+  writePending();
+  return written;
 }
 
 size_t TQndrCompress::InflateBlock(z_stream &inflater, ArchiveStream &source,
-                                   const TFileHeader &header, bool *streamEnded) {
-  inflater.next_out = outBuffer_.data();
+                                   const TFileHeader &header, uint8_t *block, bool *streamEnded) {
+  inflater.next_out = block;
   inflater.avail_out = kInflateBlock;
   while (inflater.avail_out > 0) {
     if (inflater.avail_in == 0) {
@@ -444,7 +465,7 @@ void TQndrCompress::OpenDisk(ArchiveStream &stream, int diskNumber, ArchiveStrea
                              std::string &path) {
   for (int attempt = 0; attempt < 4; ++attempt) {
     stream.Close();
-    if (headers_.Spanned == 1) path = archive_paths::ChangeExt(path, "." + std::to_string(diskNumber));
+    if (headers_.Spanned == 1) path = archive_paths::ChangeExt(path, DiskExtension(diskNumber));
     if (!FileExists(path)) {
       if (!OnNewDisk)
         throw EQndrCompress(FormatText("Could not open the correct disk file %d", diskNumber));
@@ -522,7 +543,7 @@ size_t TQndrCompress::CopySpanChunk(ArchiveStream &archive, SpanTarget &span,
           "inserted");
     OnNewDisk(*this, currentDisk_, span.dir);
     span.path = AddTrailingSeparator(span.dir) +
-                archive_paths::ChangeExt(span.name, "." + std::to_string(currentDisk_));
+                archive_paths::ChangeExt(span.name, DiskExtension(currentDisk_));
     if (!span.disk.Open(span.path, ArchiveStream::Mode::kCreate))
       throw EQndrCompress(FormatText("Cannot create the file %s", span.path.c_str()));
     if (span.disk.Write(inBuffer_.data() + taken, n - taken) != n - taken)

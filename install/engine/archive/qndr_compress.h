@@ -112,10 +112,10 @@ class TQndrCompress {
   void CompressProgress(int64_t bytesRead, int64_t bytesWritten);
 
   void ExtractFiles();
-  void ExtractMember(const TFileHeader &header, const std::string &target);
+  void ExtractMember(ArchiveStream &source, const TFileHeader &header, const std::string &target);
   int64_t InflateMember(ArchiveStream &source, ArchiveStream &target, const TFileHeader &header);
   size_t InflateBlock(z_stream &inflater, ArchiveStream &source, const TFileHeader &header,
-                      bool *streamEnded);
+                      uint8_t *block, bool *streamEnded);
   void OpenDisk(ArchiveStream &stream, int diskNumber, ArchiveStream::Mode mode,
                 std::string &path);
 
