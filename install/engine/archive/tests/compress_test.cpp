@@ -523,4 +523,28 @@ TEST_F(ArchiveTest, NewDiskHandlerIsAskedFourTimes) {
   EXPECT_EQ(fixture::ReadFile(dir / "out/b"), fixture::NoiseData(30000, 2));
 }
 
+TEST_F(ArchiveTest, SpanOntoOneDiskMakesADiskSet) {
+  std::string a = Source("a", fixture::TextData(30000)), b = Source("b", fixture::NoiseData(9000));
+  TQndrCompress archive;
+  CompressFiles(archive, {a, b});
+  fs::create_directories(dir.path() / "set");
+  archive.SpanToDisks(dir / "set", "disk.1");
+  std::string disk = fixture::ReadFile(dir / "set/disk.1");
+  ASSERT_EQ(fixture::HeadCount(disk), 2);
+  EXPECT_EQ(fixture::HeadSpanned(disk), 1);
+  fixture::Header first = fixture::HeaderAt(disk, 5), second = fixture::HeaderAt(disk, 181);
+  EXPECT_EQ(first.nextHeaderPos, 181);
+  EXPECT_EQ(second.nextHeaderPos, 357);
+  EXPECT_EQ(first.dataStart, 357);
+  EXPECT_EQ(second.dataStart, first.lastDataByte + 1);
+  EXPECT_EQ(static_cast<size_t>(second.lastDataByte) + 1, disk.size());
+  EXPECT_EQ(first.firstDisk + first.lastDisk + second.firstDisk + second.lastDisk, 4);
+
+  TQndrCompress reader;
+  reader.SetCompressedFile(dir / "set/disk.1");
+  ExtractNames(reader, {a, b});
+  EXPECT_EQ(fixture::ReadFile(dir / "out/a"), fixture::TextData(30000));
+  EXPECT_EQ(fixture::ReadFile(dir / "out/b"), fixture::NoiseData(9000));
+}
+
 }  // namespace
