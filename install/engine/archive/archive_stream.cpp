@@ -26,6 +26,15 @@ size_t ArchiveStream::Read(void *buffer, size_t count) {
 
 size_t ArchiveStream::Write(const void *buffer, size_t count) {
   size_t done = std::fwrite(buffer, 1, count, file_);
+  if (done < count) {
+    // A full disk may take part of the bytes while the C runtime reports
+    // none of them (Windows' runtime fails the whole call): the file's
+    // position tells what was written.
+    std::clearerr(file_);
+    long now = std::ftell(file_);
+    if (now > position_ && now - position_ <= static_cast<int64_t>(count))
+      done = static_cast<size_t>(now - position_);
+  }
   position_ += static_cast<int64_t>(done);
   return done;
 }
