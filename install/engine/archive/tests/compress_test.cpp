@@ -270,6 +270,25 @@ TEST_F(ArchiveTest, RatiosAboveTheFieldAreShownAs255) {
   EXPECT_THROW(archive.GetFileStats(2), EQndrCompress);
 }
 
+TEST_F(ArchiveTest, CompressProgressCountsEveryByteRead) {
+  std::string big = Source("big", fixture::NoiseData(200000));
+  std::string empty = Source("empty", "");
+  TQndrCompress archive;
+  std::vector<TlzhFileStats> finished;
+  archive.OnStatus = [&](TQndrCompress &, const TlzhFileStats &s) {
+    EXPECT_GE(s.FileBytesDone, 0);
+    if (s.Finished) finished.push_back(s);
+  };
+  CompressFiles(archive, {big, empty});
+  ASSERT_EQ(finished.size(), 2u);
+  EXPECT_EQ(finished[0].FileBytesDone, 200000);
+  EXPECT_EQ(finished[0].FilePercent, 100);
+  EXPECT_EQ(finished[1].FileBytesDone, 0);
+  EXPECT_EQ(finished[1].FilePercent, 0);
+  EXPECT_EQ(finished[1].TotalBytesDone, 200000);
+  EXPECT_EQ(finished[1].TotalPercent, 100);
+}
+
 TEST_F(ArchiveTest, ListReportsEveryMemberInOrder) {
   std::string a = Source("a", fixture::TextData(1000)), b = Source("b", "bb");
   TQndrCompress archive;
