@@ -176,7 +176,8 @@ Measure InChild(Work work) {
     close(pipeFds[0]);
     auto start = std::chrono::steady_clock::now();
     work();
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (write(pipeFds[1], &seconds, sizeof seconds) != sizeof seconds) _exit(2);
     _exit(0);
   }

@@ -66,7 +66,8 @@ int64_t ToFileTime(double dayCount) {
   // Rounded to the second: the fraction of a day seldom holds a whole
   // second exactly, and cutting it would move the time a second back.
   int64_t total = ToSeconds(dayCount);
-  int64_t days = total >= 0 ? total / kSecondsPerDay : (total - kSecondsPerDay + 1) / kSecondsPerDay;
+  int64_t days =
+      total >= 0 ? total / kSecondsPerDay : (total - kSecondsPerDay + 1) / kSecondsPerDay;
   int64_t secondOfDay = total - days * kSecondsPerDay;
   std::tm local{};
   CivilFromDays(days + kEpochDays, &local.tm_year, &local.tm_mon, &local.tm_mday);

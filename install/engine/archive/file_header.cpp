@@ -12,9 +12,6 @@
 
 namespace {
 
-const char kCorrupt[] =
-    "Could not read the file headers for the compressed file. The Archive file could possible "
-    "be corrupt";
 const char kCannotWrite[] = "Could not write the file headers for the compressed file";
 
 void PutLE(uint8_t *at, uint64_t value, int width) {
@@ -46,6 +43,10 @@ bool HeaderFits(const TFileHeader &h, int64_t headerPos, int64_t archiveLength, 
 }
 
 }  // namespace
+
+const char kCorruptArchive[] =
+    "Could not read the file headers for the compressed file. The Archive file could possible "
+    "be corrupt";
 
 int32_t TFileHeader::Int(int at) const {
   return static_cast<int32_t>(static_cast<uint32_t>(GetLE(&bytes_[at], 4)));
@@ -168,16 +169,17 @@ void TFileHeaders::LoadFromStream(ArchiveStream &stream, int64_t offset) {
   // Every header takes 176 bytes of the archive in either layout, so a
   // count the archive can't hold is refused before anything is read.
   if (count < 0 || kHeadSize + count * kHeaderSize > archiveLength || head[4] > 1)
-    throw EQndrCompress(kCorrupt);
+    throw EQndrCompress(kCorruptArchive);
   Spanned = head[4];
   headers_.reserve(static_cast<size_t>(count));
   int64_t position = kHeadSize;
   for (int64_t i = 0; i < count; ++i) {
     TFileHeader::Bytes bytes;
     if (!stream.Seek(offset + position) || stream.Read(bytes.data(), kHeaderSize) != kHeaderSize)
-      throw EQndrCompress(kCorrupt);
+      throw EQndrCompress(kCorruptArchive);
     TFileHeader header(bytes);
-    if (!HeaderFits(header, position, archiveLength, Spanned == 1)) throw EQndrCompress(kCorrupt);
+    if (!HeaderFits(header, position, archiveLength, Spanned == 1))
+      throw EQndrCompress(kCorruptArchive);
     header.FromArchive = true;
     Add(header);
     position = header.NextHeaderPos();

@@ -20,6 +20,9 @@ constexpr int kHeaderSize = 176;
 constexpr size_t kMaxSourcePath = 100;
 constexpr size_t kMaxVersion = 20;
 
+// The message of an archive whose head or headers don't hold together.
+extern const char kCorruptArchive[];
+
 class TFileHeader {
  public:
   using Bytes = std::array<uint8_t, kHeaderSize>;

@@ -20,10 +20,6 @@ constexpr size_t kInflateBlock = 4096;   // inflate output per block
 constexpr size_t kCopyChunk = 8192;      // copy and span chunks
 constexpr int kMaxDisk = 255;            // disk numbers are stored in one byte
 
-const char kCorrupt[] =
-    "Could not read the file headers for the compressed file. The Archive file could possible "
-    "be corrupt";
-
 std::function<void()> &MessagePump() {
   static std::function<void()> pump;
   return pump;
@@ -143,7 +139,7 @@ void TQndrCompress::ReadHeaders() {
     headers_.LoadFromStream(archive, offset_);
   } catch (...) {
     headers_.Clear();
-    throw EQndrCompress(kCorrupt);
+    throw EQndrCompress(kCorruptArchive);
   }
   for (int i = 0; i < headers_.Count(); ++i) {
     int32_t id = headers_.Get(i).FileID();
@@ -247,8 +243,9 @@ void TQndrCompress::AddMember(ArchiveStream &archive, int index, int32_t fileID)
   DeflateMember(source, archive, header.FileSize());
   int64_t end = archive.Position();
   if (end > INT32_MAX)
-    throw EQndrCompress(FormatText("The compressed file %s would grow past the 2 GB an archive can hold",
-                                   compressedFile_.c_str()));
+    throw EQndrCompress(
+        FormatText("The compressed file %s would grow past the 2 GB an archive can hold",
+                   compressedFile_.c_str()));
   stats_.TotalCompressedSize += static_cast<int32_t>(end - headerPos);
   header.SetLastDataByte(static_cast<int32_t>(end - 1));
   header.SetNextHeaderPos(static_cast<int32_t>(end));
@@ -389,7 +386,6 @@ void TQndrCompress::ExtractMember(ArchiveStream &source, const TFileHeader &head
 int64_t TQndrCompress::InflateMember(ArchiveStream &source, ArchiveStream &target,
                                      const TFileHeader &header) {
   int64_t written = 0, inflated = 0;
-  if (header.LastDisk() < currentDisk_) return written;
   z_stream inflater{};
   if (inflateInit(&inflater) != Z_OK) ZlibFailed();
   struct End {
@@ -408,7 +404,8 @@ int64_t TQndrCompress::InflateMember(ArchiveStream &source, ArchiveStream &targe
   bool streamEnded = false;
   for (;;) {
     if (pending + kInflateBlock > kStreamBuffer) writePending();
-    size_t block = InflateBlock(inflater, source, header, outBuffer_.data() + pending, &streamEnded);
+    size_t block =
+        InflateBlock(inflater, source, header, outBuffer_.data() + pending, &streamEnded);
     CheckAbort();
     ProcessMessages();
     if (block > 0) {

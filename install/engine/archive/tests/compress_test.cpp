@@ -218,7 +218,9 @@ TEST_P(ExtractOverwrite, DecidesByTheRule) {
   fixture::WriteFile(target, "old");
   os::FileSetWriteTime(target.c_str(), GetParam().targetTime);
   std::vector<bool> finished;
-  archive.OnStatus = [&](TQndrCompress &, const TlzhFileStats &s) { finished.push_back(s.Finished); };
+  archive.OnStatus = [&](TQndrCompress &, const TlzhFileStats &s) {
+    finished.push_back(s.Finished);
+  };
   archive.SetOverwrite(GetParam().type);
   archive.SetExtractDirectory(dir / "out");
   archive.SetFilesToProcess(lines);
@@ -235,7 +237,8 @@ const OverwriteCase kOverwriteCases[] = {
     {owVersionDate, 1200000000, true}, {owAsk, 1400000000, true},
 };
 
-INSTANTIATE_TEST_SUITE_P(Rules, ExtractOverwrite, ::testing::ValuesIn(kOverwriteCases));
+INSTANTIATE_TEST_SUITE_P(Rules, ExtractOverwrite, ::testing::ValuesIn(kOverwriteCases),
+                         [](const auto &info) { return "case" + std::to_string(info.index); });
 
 TEST_F(ArchiveTest, FileIdentifiersFindTheirMemberOrNone) {
   std::string a = Source("a", "a"), b = Source("b", "b"), c = Source("c", "c");
@@ -527,7 +530,8 @@ TEST_F(ArchiveTest, NewDiskHandlerIsAskedFourTimes) {
     ExtractNames(archive, {"a"});
     FAIL();
   } catch (const EQndrCompress &e) {
-    EXPECT_EQ(std::string(e.what()), "Cannot open the compressed file " + (dir.path() / "one" / "files.2").string());
+    EXPECT_EQ(std::string(e.what()),
+              "Cannot open the compressed file " + (dir.path() / "one" / "files.2").string());
   }
   EXPECT_EQ(asked, 4);
 

@@ -74,7 +74,8 @@ TEST(SpanToDisks, DiskSetReadsBackMemberForMember) {
 
   // The layout, read by the test's own decoder.
   std::vector<std::string> disks;
-  for (int i = 1; i <= 4; ++i) disks.push_back(fixture::ReadFile(dir / ("disks/files." + std::to_string(i))));
+  for (int i = 1; i <= 4; ++i)
+    disks.push_back(fixture::ReadFile(dir / ("disks/files." + std::to_string(i))));
   for (size_t i = 0; i + 1 < disks.size(); ++i) EXPECT_EQ(disks[i].size(), kDisk) << i;
   ASSERT_EQ(fixture::HeadCount(disks[0]), 5);
   EXPECT_EQ(fixture::HeadSpanned(disks[0]), 1);

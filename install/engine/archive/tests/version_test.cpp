@@ -204,6 +204,7 @@ struct Row {
 
 const int64_t T = 1300000000;
 
+// "vd": owVersionDate.
 const Row kRows[] = {
     {"always", owAlways, {1, 0, 0, 0}, {2, 0, 0, 0}, T, T + 100, TDecision::Replace},
     {"never, target exists", owNever, {2, 0, 0, 0}, {1, 0, 0, 0}, T, T, TDecision::Keep},
@@ -217,11 +218,11 @@ const Row kRows[] = {
     {"date equal", owDate, {}, {}, T, T, TDecision::Same},
     {"date within the 2 seconds", owDate, {}, {}, T + 1, T, TDecision::Same},
     {"date earlier", owDate, {}, {}, T - 2, T, TDecision::Keep},
-    {"version-date, newer", owVersionDate, {3, 0, 0, 0}, {2, 0, 0, 0}, T - 100, T, TDecision::Replace},
-    {"version-date, older", owVersionDate, {1, 0, 0, 0}, {2, 0, 0, 0}, T + 100, T, TDecision::Keep},
-    {"version-date, equal, later", owVersionDate, {2, 0, 0, 0}, {2, 0, 0, 0}, T + 100, T, TDecision::Replace},
-    {"version-date, equal, same", owVersionDate, {2, 0, 0, 0}, {2, 0, 0, 0}, T, T, TDecision::Same},
-    {"version-date, equal, earlier", owVersionDate, {}, {}, T - 100, T, TDecision::Keep},
+    {"vd, newer version", owVersionDate, {3, 0, 0, 0}, {2, 0, 0, 0}, T - 9, T, TDecision::Replace},
+    {"vd, older version", owVersionDate, {1, 0, 0, 0}, {2, 0, 0, 0}, T + 100, T, TDecision::Keep},
+    {"vd, later date", owVersionDate, {2, 0, 0, 0}, {2, 0, 0, 0}, T + 9, T, TDecision::Replace},
+    {"vd, same version and date", owVersionDate, {2, 0, 0, 0}, {2, 0, 0, 0}, T, T, TDecision::Same},
+    {"vd, same version, earlier", owVersionDate, {}, {}, T - 100, T, TDecision::Keep},
 };
 
 TEST_F(Decisions, BothRoutinesFollowTheTable) {
