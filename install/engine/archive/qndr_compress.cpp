@@ -57,6 +57,24 @@ void CheckSourcePaths(const std::vector<std::string> &lines) {
 // The extension of disk file n of a set: ".n".
 std::string DiskExtension(int diskNumber) { return FormatText(".%d", diskNumber); }
 
+// One zlib stream serves every member of an operation and is reset between
+// them, so its state (some hundred KB for deflate) is taken once.
+struct DeflateStream {
+  z_stream z{};
+  explicit DeflateStream(int level) {
+    if (deflateInit(&z, level) != Z_OK) ZlibFailed();
+  }
+  ~DeflateStream() { deflateEnd(&z); }
+};
+
+struct InflateStream {
+  z_stream z{};
+  InflateStream() {
+    if (inflateInit(&z) != Z_OK) ZlibFailed();
+  }
+  ~InflateStream() { inflateEnd(&z); }
+};
+
 EQndrCompress SizeMismatch(const TFileHeader &header) {
   return EQndrCompress(FormatText(
       "The decompressed file's size does not match with the actual size of the file.  The file "
@@ -223,11 +241,13 @@ void TQndrCompress::CompressFiles(TlzhCommand command, int32_t fileID) {
   archive.SeekEnd();
   stats_ = headers_.Totals();
   stats_.TotalCompressedSize = 0;
+  DeflateStream deflater(DeflateLevel(compressionLevel_));
   for (int i = 0; i < headers_.Count(); ++i)
-    if (!headers_.Get(i).FromArchive) AddMember(archive, i, fileID);
+    if (!headers_.Get(i).FromArchive) AddMember(archive, deflater.z, i, fileID);
 }
 
-void TQndrCompress::AddMember(ArchiveStream &archive, int index, int32_t fileID) {
+void TQndrCompress::AddMember(ArchiveStream &archive, z_stream &deflater, int index,
+                              int32_t fileID) {
   CheckAbort();
   TFileHeader &header = headers_.Get(index);
   std::string path = header.SourcePath();
@@ -240,7 +260,7 @@ void TQndrCompress::AddMember(ArchiveStream &archive, int index, int32_t fileID)
   BeginMember(index);
   stats_.CompressedSize = 0;
   Fire(OnBeforeAdding);
-  DeflateMember(source, archive, header.FileSize());
+  DeflateMember(source, archive, deflater, header.FileSize());
   int64_t end = archive.Position();
   if (end > INT32_MAX)
     throw EQndrCompress(
@@ -260,13 +280,9 @@ void TQndrCompress::AddMember(ArchiveStream &archive, int index, int32_t fileID)
 }
 
 void TQndrCompress::DeflateMember(ArchiveStream &source, ArchiveStream &archive,
-                                  int32_t fileSize) {
-  z_stream deflater{};
-  if (deflateInit(&deflater, DeflateLevel(compressionLevel_)) != Z_OK) ZlibFailed();
-  struct End {
-    z_stream &z;
-    ~End() { deflateEnd(&z); }
-  } end{deflater};
+                                  z_stream &deflater, int32_t fileSize) {
+  if (deflateReset(&deflater) != Z_OK) ZlibFailed();
+  deflater.avail_in = 0;
   int64_t bytesRead = 0, bytesWritten = 0;
   int flush = Z_NO_FLUSH;
   int result;
@@ -324,6 +340,7 @@ void TQndrCompress::ExtractFiles() {
   currentDisk_ = 0;
   stats_ = headers_.Totals();
   ArchiveStream source;  // the archive or disk file read last
+  InflateStream inflater;
   for (const std::string &line : filesToProcess_) {
     int index = headers_.IndexOfName(line.substr(0, line.find(';')));
     if (index < 0)
@@ -349,7 +366,7 @@ void TQndrCompress::ExtractFiles() {
       }
     }
     if (write) {
-      ExtractMember(source, header, target);
+      ExtractMember(source, inflater.z, header, target);
     } else {
       stats_.Finished = true;
       Fire(OnStatus);
@@ -358,8 +375,8 @@ void TQndrCompress::ExtractFiles() {
   }
 }
 
-void TQndrCompress::ExtractMember(ArchiveStream &source, const TFileHeader &header,
-                                  const std::string &target) {
+void TQndrCompress::ExtractMember(ArchiveStream &source, z_stream &inflater,
+                                  const TFileHeader &header, const std::string &target) {
   // A plain archive counts as disk 1. The file still open from the member
   // before serves again when it is the disk this member starts on.
   int firstDisk = header.FirstDisk() ? header.FirstDisk() : 1;
@@ -371,7 +388,7 @@ void TQndrCompress::ExtractMember(ArchiveStream &source, const TFileHeader &head
   if (!out.Open(target, ArchiveStream::Mode::kCreate))
     throw EQndrCompress(FormatText("Cannot create the file %s", target.c_str()));
   source.Seek(offset_ + header.DataStart());
-  int64_t written = InflateMember(source, out, header);
+  int64_t written = InflateMember(source, out, inflater, header);
   stats_.Finished = true;
   Fire(OnStatus);
   if (written != header.FileSize()) throw SizeMismatch(header);
@@ -384,14 +401,10 @@ void TQndrCompress::ExtractMember(ArchiveStream &source, const TFileHeader &head
 // the message pump runs and progress is reported. The blocks gather in the
 // 64 KB output buffer and go to the target together, in few system writes.
 int64_t TQndrCompress::InflateMember(ArchiveStream &source, ArchiveStream &target,
-                                     const TFileHeader &header) {
+                                     z_stream &inflater, const TFileHeader &header) {
+  if (inflateReset(&inflater) != Z_OK) ZlibFailed();
+  inflater.avail_in = 0;  // what the member before left unread is not this one's
   int64_t written = 0, inflated = 0;
-  z_stream inflater{};
-  if (inflateInit(&inflater) != Z_OK) ZlibFailed();
-  struct End {
-    z_stream &z;
-    ~End() { inflateEnd(&z); }
-  } end{inflater};
   size_t pending = 0;
   auto writePending = [&] {
     size_t taken = target.Write(outBuffer_.data(), pending);

@@ -107,13 +107,16 @@ class TQndrCompress {
   void Fire(const TlzhFileStatsEvent &event) { if (event) event(*this, stats_); }
 
   void CompressFiles(TlzhCommand command, int32_t fileID);
-  void AddMember(ArchiveStream &archive, int index, int32_t fileID);
-  void DeflateMember(ArchiveStream &source, ArchiveStream &archive, int32_t fileSize);
+  void AddMember(ArchiveStream &archive, z_stream &deflater, int index, int32_t fileID);
+  void DeflateMember(ArchiveStream &source, ArchiveStream &archive, z_stream &deflater,
+                     int32_t fileSize);
   void CompressProgress(int64_t bytesRead, int64_t bytesWritten);
 
   void ExtractFiles();
-  void ExtractMember(ArchiveStream &source, const TFileHeader &header, const std::string &target);
-  int64_t InflateMember(ArchiveStream &source, ArchiveStream &target, const TFileHeader &header);
+  void ExtractMember(ArchiveStream &source, z_stream &inflater, const TFileHeader &header,
+                     const std::string &target);
+  int64_t InflateMember(ArchiveStream &source, ArchiveStream &target, z_stream &inflater,
+                        const TFileHeader &header);
   size_t InflateBlock(z_stream &inflater, ArchiveStream &source, const TFileHeader &header,
                       uint8_t *block, bool *streamEnded);
   void OpenDisk(ArchiveStream &stream, int diskNumber, ArchiveStream::Mode mode,
