@@ -8,6 +8,7 @@
 #include "archive_fixture.h"
 #include "day_date.h"
 #include "os.h"
+#include "qndr_compress.h"
 #include "version_resource.h"
 
 namespace {
@@ -239,6 +240,17 @@ TEST_F(Decisions, BothRoutinesFollowTheTable) {
         << row.what;
     files.clear();
   }
+}
+
+TEST_F(Decisions, ArchiveKeepsTheFirst20CharactersOfTheVersion) {
+  std::string wide = File("wide.dll", {65535, 65535, 65535, 65535}, T);
+  TQndrCompress archive;
+  archive.SetCompressedFile(dir / "files.1");
+  std::vector<std::string> lines{wide};
+  archive.SetFilesToProcess(lines);
+  archive.Compress(lzcOverwrite, 0);
+  std::string bytes = fixture::ReadFile(dir / "files.1");
+  EXPECT_EQ(fixture::HeaderAt(bytes, 5).version, "65535.65535.65535.65");
 }
 
 TEST_F(Decisions, MissingFilesAndBlankTargets) {
