@@ -1,0 +1,618 @@
+#include "qndr_compress.h"
+
+#include <cstdio>
+#include <stdexcept>
+
+#include "archive_errors.h"
+#include "archive_paths.h"
+#include "day_date.h"
+#include "os.h"
+
+using archive_paths::AddTrailingSeparator;
+using archive_paths::FileDir;
+using archive_paths::FileExists;
+using archive_paths::FileName;
+
+namespace {
+
+constexpr size_t kStreamBuffer = 65536;  // deflate output, inflate input
+constexpr size_t kInflateBlock = 4096;   // inflate output per block
+constexpr size_t kCopyChunk = 8192;      // copy and span chunks
+constexpr int kMaxDisk = 255;            // disk numbers are stored in one byte
+
+std::function<void()> &MessagePump() {
+  static std::function<void()> pump;
+  return pump;
+}
+
+void ProcessMessages() {
+  if (MessagePump()) MessagePump()();
+}
+
+// A negative answer of the zlib library.
+[[noreturn]] void ZlibFailed() { throw std::runtime_error("error"); }
+
+int DeflateLevel(TCompressionLevel level) {
+  switch (level) {
+    case colNone: return 0;
+    case colFastest: return 1;
+    case colDefault: return Z_DEFAULT_COMPRESSION;
+    case colMax: break;
+  }
+  return 9;
+}
+
+// Paths are stored in a 100-character field: a longer one could never be
+// found or extracted again, so it is refused before anything is written.
+void CheckSourcePaths(const std::vector<std::string> &lines) {
+  for (const std::string &line : lines) {
+    std::string path = line.substr(0, line.find(';'));
+    if (path.size() > kMaxSourcePath)
+      throw EQndrCompress(FormatText(
+          "The path %s is longer than the %d characters an archive keeps for a file name",
+          path.c_str(), static_cast<int>(kMaxSourcePath)));
+  }
+}
+
+// The extension of disk file n of a set: ".n".
+std::string DiskExtension(int diskNumber) { return FormatText(".%d", diskNumber); }
+
+// One zlib stream serves every member of an operation and is reset between
+// them, so its state (some hundred KB for deflate) is taken once.
+struct DeflateStream {
+  z_stream z{};
+  explicit DeflateStream(int level) {
+    if (deflateInit(&z, level) != Z_OK) ZlibFailed();
+  }
+  ~DeflateStream() { deflateEnd(&z); }
+};
+
+struct InflateStream {
+  z_stream z{};
+  InflateStream() {
+    if (inflateInit(&z) != Z_OK) ZlibFailed();
+  }
+  ~InflateStream() { inflateEnd(&z); }
+};
+
+EQndrCompress SizeMismatch(const TFileHeader &header) {
+  return EQndrCompress(FormatText(
+      "The decompressed file's size does not match with the actual size of the file.  The file "
+      "is %s",
+      header.SourcePath().c_str()));
+}
+
+}  // namespace
+
+struct TQndrCompress::SpanTarget {
+  ArchiveStream disk;
+  std::string dir;   // where the disks go; OnNewDisk may change it
+  std::string name;  // file name of disk 1
+  std::string path;  // the disk being written
+};
+
+TQndrCompress::TQndrCompress() : inBuffer_(kStreamBuffer), outBuffer_(kStreamBuffer) {
+  fileIDTable_.fill(-1);
+}
+
+void TQndrCompress::SetMessagePump(std::function<void()> pump) { MessagePump() = std::move(pump); }
+
+void TQndrCompress::SetCompressedFile(const std::string &value) {
+  if (archive_paths::SameText(value, compressedFile_)) return;
+  // Another disk of the same set keeps the headers read from disk 1.
+  if (headersLoaded_)
+    headersLoaded_ = archive_paths::SameText(archive_paths::ChangeExt(value, ".1"),
+                                             archive_paths::ChangeExt(compressedFile_, ".1"));
+  compressedFile_ = value;
+}
+
+void TQndrCompress::SetFilesToProcess(std::vector<std::string> &list) {
+  for (size_t i = list.size(); i-- > 0;)
+    if (archive_paths::Trim(list[i]).empty()) list.erase(list.begin() + static_cast<long>(i));
+  filesToProcess_ = list;
+}
+
+void TQndrCompress::DoFullDisk() {
+  if (!OnFullDisk) throw EqcDiskFull();
+  OnFullDisk(*this);
+}
+
+void TQndrCompress::CheckAbort() const {
+  if (Abort()) throw EqcAborted();
+}
+
+void TQndrCompress::LoadHeadersIfNeeded() {
+  if (!headersLoaded_ && operation_ != Operation::kCompress) ReadHeaders();
+}
+
+int TQndrCompress::Count() {
+  LoadHeadersIfNeeded();
+  return headers_.Count();
+}
+
+TlzhFileStats TQndrCompress::GetFileStats(int index) {
+  if (index < 0 || index >= Count())
+    throw EQndrCompress(
+        FormatText("Tried to access the %dth file. This file is not defined", index));
+  TlzhFileStats stats = headers_.MemberStats(index);
+  TlzhFileStats totals = headers_.Totals();
+  stats.TotalSize = totals.TotalSize;
+  stats.TotalCompressedSize = totals.TotalCompressedSize;
+  stats.TotalCompressionRatio = totals.TotalCompressionRatio;
+  return stats;
+}
+
+int TQndrCompress::IndexOfFileID(int id) {
+  LoadHeadersIfNeeded();
+  return id >= 0 && id < kFileIDs ? fileIDTable_[id] : -1;
+}
+
+void TQndrCompress::ReadHeaders() {
+  headersLoaded_ = false;
+  fileIDTable_.fill(-1);
+  ArchiveStream archive;
+  if (!FileExists(compressedFile_) || !archive.Open(compressedFile_, ArchiveStream::Mode::kRead))
+    throw EQndrCompress(FormatText("Cannot open the compressed file %s", compressedFile_.c_str()));
+  try {
+    headers_.LoadFromStream(archive, offset_);
+  } catch (...) {
+    headers_.Clear();
+    throw EQndrCompress(kCorruptArchive);
+  }
+  for (int i = 0; i < headers_.Count(); ++i) {
+    int32_t id = headers_.Get(i).FileID();
+    if (id >= 0 && id < kFileIDs) fileIDTable_[id] = i;
+  }
+  headersLoaded_ = true;
+}
+
+// The member's statistics replace the previous member's; totals stay.
+void TQndrCompress::BeginMember(int index) {
+  TlzhFileStats member = headers_.MemberStats(index);
+  stats_.FileName = member.FileName;
+  stats_.FileSize = member.FileSize;
+  stats_.CompressedSize = member.CompressedSize;
+  stats_.CompressionRatio = member.CompressionRatio;
+  stats_.Header = member.Header;
+  stats_.FileBytesDone = 0;
+  stats_.FilePercent = 0;
+  stats_.Finished = false;
+}
+
+// Shared ending of Compress, Extract and SpanToDisks: a cancel ends the
+// operation quietly after OnAborted (and so does EAbort, except while
+// spanning); any other failure sets Abort and goes on to the caller.
+template <typename Body>
+void TQndrCompress::RunOperation(Operation operation, Body body) {
+  struct Ending {
+    TQndrCompress &self;
+    Operation operation;
+    ~Ending() {
+      self.operation_ = Operation::kNone;
+      if (operation == Operation::kSpan) return;
+      self.filesToProcess_.clear();
+      if (operation == Operation::kExtract) self.targetName_.clear();
+    }
+  } ending{*this, operation};
+  operation_ = operation;
+  try {
+    CheckAbort();  // a cancel that came before the operation: nothing is touched
+    body();
+  } catch (const EqcAborted &) {
+    if (OnAborted) OnAborted(*this);
+  } catch (const EAbort &) {
+    if (operation == Operation::kSpan) {
+      SetAbort(true);
+      throw;
+    }
+  } catch (...) {
+    SetAbort(true);
+    throw;
+  }
+}
+
+// ---- Compress ----
+
+void TQndrCompress::Compress(TlzhCommand command, int32_t fileID) {
+  RunOperation(Operation::kCompress, [&] { CompressFiles(command, fileID); });
+}
+
+void TQndrCompress::CompressFiles(TlzhCommand command, int32_t fileID) {
+  headersLoaded_ = false;
+  headers_.Spanned = 0;
+  offset_ = 0;
+  CheckSourcePaths(filesToProcess_);
+  archive_paths::ForceDirectories(FileDir(compressedFile_));
+  std::string cannotCreate = FormatText("Cannot create the file %s", compressedFile_.c_str());
+  ArchiveStream archive;
+  bool append = command == lzcOnlyAdd && FileExists(compressedFile_);
+  if (append) {
+    if (!archive.Open(compressedFile_, ArchiveStream::Mode::kReadWrite))
+      throw EQndrCompress(cannotCreate);
+    headers_.LoadFromStream(archive, 0);
+  } else {
+    headers_.Clear();
+  }
+  // Every source is looked at before an existing archive is replaced.
+  headers_.AddFromList(filesToProcess_);
+  if (!append && !archive.Open(compressedFile_, ArchiveStream::Mode::kCreate))
+    throw EQndrCompress(cannotCreate);
+  headers_.SaveToStream(archive);
+  archive.SeekEnd();
+  stats_ = headers_.Totals();
+  stats_.TotalCompressedSize = 0;
+  DeflateStream deflater(DeflateLevel(compressionLevel_));
+  for (int i = 0; i < headers_.Count(); ++i)
+    if (!headers_.Get(i).FromArchive) AddMember(archive, deflater.z, i, fileID);
+}
+
+void TQndrCompress::AddMember(ArchiveStream &archive, z_stream &deflater, int index,
+                              int32_t fileID) {
+  CheckAbort();
+  TFileHeader &header = headers_.Get(index);
+  std::string path = header.SourcePath();
+  ArchiveStream source;
+  if (!source.Open(path, ArchiveStream::Mode::kRead))
+    throw EQndrCompress(FormatText("Cannot open the file %s", path.c_str()));
+  int64_t headerPos = archive.Position();
+  WriteHeader(archive, header);
+  header.SetDataStart(static_cast<int32_t>(archive.Position()));
+  BeginMember(index);
+  stats_.CompressedSize = 0;
+  Fire(OnBeforeAdding);
+  DeflateMember(source, archive, deflater, header.FileSize());
+  int64_t end = archive.Position();
+  if (end > INT32_MAX)
+    throw EQndrCompress(
+        FormatText("The compressed file %s would grow past the 2 GB an archive can hold",
+                   compressedFile_.c_str()));
+  stats_.TotalCompressedSize += static_cast<int32_t>(end - headerPos);
+  header.SetLastDataByte(static_cast<int32_t>(end - 1));
+  header.SetNextHeaderPos(static_cast<int32_t>(end));
+  header.SetCompressedSize(static_cast<int32_t>(end - header.DataStart()));
+  header.SetFileID(fileID);
+  if (fileID >= 0 && fileID < kFileIDs) fileIDTable_[fileID] = index;
+  archive.Seek(headerPos);
+  WriteHeader(archive, header);
+  archive.Seek(end);
+  stats_.Header = header.bytes();
+  Fire(OnAfterAdding);
+}
+
+void TQndrCompress::DeflateMember(ArchiveStream &source, ArchiveStream &archive,
+                                  z_stream &deflater, int32_t fileSize) {
+  if (deflateReset(&deflater) != Z_OK) ZlibFailed();
+  deflater.avail_in = 0;
+  int64_t bytesRead = 0, bytesWritten = 0;
+  int flush = Z_NO_FLUSH;
+  int result;
+  do {
+    if (deflater.avail_in == 0 && flush == Z_NO_FLUSH) {
+      size_t got = source.Read(inBuffer_.data(), kStreamBuffer);
+      bytesRead += static_cast<int64_t>(got);
+      deflater.next_in = inBuffer_.data();
+      deflater.avail_in = static_cast<uInt>(got);
+      if (got < kStreamBuffer) flush = Z_FINISH;
+    }
+    deflater.next_out = outBuffer_.data();
+    deflater.avail_out = kStreamBuffer;
+    result = deflate(&deflater, flush);
+    if (result < 0 && result != Z_BUF_ERROR) ZlibFailed();
+    size_t produced = kStreamBuffer - deflater.avail_out;
+    if (archive.Write(outBuffer_.data(), produced) != produced) throw EqcDiskFull();
+    bytesWritten += static_cast<int64_t>(produced);
+    if (deflater.avail_out == 0) CompressProgress(bytesRead, bytesWritten);
+  } while (result != Z_STREAM_END);
+  stats_.CompressionRatio = Percent(bytesWritten, fileSize);
+  stats_.Finished = true;
+  CompressProgress(bytesRead, bytesWritten);
+  stats_.Finished = false;
+}
+
+void TQndrCompress::CompressProgress(int64_t bytesRead, int64_t bytesWritten) {
+  CheckAbort();
+  ProcessMessages();
+  stats_.TotalBytesDone += static_cast<int32_t>(bytesRead - stats_.FileBytesDone);
+  stats_.FileBytesDone = static_cast<int32_t>(bytesRead);
+  stats_.CompressedSize = static_cast<int32_t>(bytesWritten);
+  stats_.FilePercent = Percent(stats_.FileBytesDone, stats_.FileSize);
+  stats_.TotalPercent = Percent(stats_.TotalBytesDone, stats_.TotalSize);
+  Fire(OnStatus);
+}
+
+// ---- List and Extract ----
+
+void TQndrCompress::List() {
+  LoadHeadersIfNeeded();
+  stats_ = headers_.Totals();
+  for (int i = 0; i < headers_.Count(); ++i) {
+    BeginMember(i);
+    Fire(OnListing);
+  }
+}
+
+void TQndrCompress::Extract() {
+  RunOperation(Operation::kExtract, [&] { ExtractFiles(); });
+}
+
+void TQndrCompress::ExtractFiles() {
+  LoadHeadersIfNeeded();
+  currentDisk_ = 0;
+  stats_ = headers_.Totals();
+  ArchiveStream source;  // the archive or disk file read last
+  InflateStream inflater;
+  for (const std::string &line : filesToProcess_) {
+    int index = headers_.IndexOfName(line.substr(0, line.find(';')));
+    if (index < 0)
+      throw EQndrCompress(FormatText("The file <%s> was not found in the archive <%s>",
+                                     line.c_str(), compressedFile_.c_str()));
+    CheckAbort();
+    const TFileHeader header = headers_.Get(index);
+    BeginMember(index);
+    if (archive_paths::Trim(targetName_).empty()) targetName_ = FileName(header.SourcePath());
+    Fire(OnBeforeExtracting);
+    targetName_ = FileName(targetName_);
+    std::string target = AddTrailingSeparator(extractDirectory_) + targetName_;
+    bool write = true;
+    if (FileExists(target)) {
+      TDecision decision =
+          IsFileNewerByVersionAndDate(header.Version(), target, overwrite_, header.FileDate());
+      if (decision == TDecision::Error)
+        throw EQndrCompress("Error comparing file versions in TQndrCompress");
+      write = decision != TDecision::Same && decision != TDecision::Keep;
+      if (write && OnReplace) {
+        OnReplace(*this, stats_);
+        target = AddTrailingSeparator(extractDirectory_) + FileName(targetName_);
+      }
+    }
+    if (write) {
+      ExtractMember(source, inflater.z, header, target);
+    } else {
+      stats_.Finished = true;
+      Fire(OnStatus);
+    }
+    targetName_.clear();
+  }
+}
+
+void TQndrCompress::ExtractMember(ArchiveStream &source, z_stream &inflater,
+                                  const TFileHeader &header, const std::string &target) {
+  // A plain archive counts as disk 1. The file still open from the member
+  // before serves again when it is the disk this member starts on.
+  int firstDisk = header.FirstDisk() ? header.FirstDisk() : 1;
+  if (!source.IsOpen() || (currentDisk_ ? currentDisk_ : 1) != firstDisk)
+    OpenDisk(source, firstDisk, ArchiveStream::Mode::kRead, compressedFile_);
+  currentDisk_ = header.FirstDisk();
+  archive_paths::ForceDirectories(FileDir(target));
+  ArchiveStream out;
+  if (!out.Open(target, ArchiveStream::Mode::kCreate))
+    throw EQndrCompress(FormatText("Cannot create the file %s", target.c_str()));
+  source.Seek(offset_ + header.DataStart());
+  int64_t written = InflateMember(source, out, inflater, header);
+  stats_.Finished = true;
+  Fire(OnStatus);
+  if (written != header.FileSize()) throw SizeMismatch(header);
+  out.Close();
+  if (!day_date::WriteFileDate(target, header.FileDate()))
+    throw EQndrCompress("Cannot set the date of the file just extracted.");
+}
+
+// The member is inflated in 4 KB blocks: after each one a cancel is seen,
+// the message pump runs and progress is reported. The blocks gather in the
+// 64 KB output buffer and go to the target together, in few system writes.
+int64_t TQndrCompress::InflateMember(ArchiveStream &source, ArchiveStream &target,
+                                     z_stream &inflater, const TFileHeader &header) {
+  if (inflateReset(&inflater) != Z_OK) ZlibFailed();
+  inflater.avail_in = 0;  // what the member before left unread is not this one's
+  int64_t written = 0, inflated = 0;
+  size_t pending = 0;
+  auto writePending = [&] {
+    size_t taken = target.Write(outBuffer_.data(), pending);
+    // The bytes a full disk did not take are not written again: the size
+    // check of the member then fails.
+    if (taken < pending) DoFullDisk();
+    written += static_cast<int64_t>(taken);
+    pending = 0;
+  };
+  bool streamEnded = false;
+  for (;;) {
+    if (pending + kInflateBlock > kStreamBuffer) writePending();
+    size_t block =
+        InflateBlock(inflater, source, header, outBuffer_.data() + pending, &streamEnded);
+    CheckAbort();
+    ProcessMessages();
+    if (block > 0) {
+      // A member never grows past its recorded size: a damaged stream
+      // stops here instead of filling the disk.
+      inflated += static_cast<int64_t>(block);
+      if (inflated > header.FileSize()) throw SizeMismatch(header);
+      pending += block;
+      stats_.FileBytesDone += static_cast<int32_t>(block);
+      stats_.TotalBytesDone += static_cast<int32_t>(block);
+      stats_.FilePercent = Percent(stats_.FileBytesDone, stats_.FileSize);
+      stats_.TotalPercent = Percent(stats_.TotalBytesDone, stats_.TotalSize);
+    }
+    Fire(OnStatus);
+    if (streamEnded) break;
+    if (block > 0) continue;
+    // An empty block: this disk holds no more of the member.
+    if (currentDisk_ >= header.LastDisk()) break;
+    ++currentDisk_;
+    OpenDisk(source, currentDisk_, ArchiveStream::Mode::kRead, compressedFile_);
+  }
+  writePending();
+  return written;
+}
+
+size_t TQndrCompress::InflateBlock(z_stream &inflater, ArchiveStream &source,
+                                   const TFileHeader &header, uint8_t *block, bool *streamEnded) {
+  inflater.next_out = block;
+  inflater.avail_out = kInflateBlock;
+  while (inflater.avail_out > 0) {
+    if (inflater.avail_in == 0) {
+      int64_t want = kStreamBuffer;
+      if (currentDisk_ == header.LastDisk()) {
+        int64_t left = offset_ + int64_t{header.LastDataByte()} + 1 - source.Position();
+        if (left < want) want = left > 0 ? left : 0;
+      }
+      size_t got = want > 0 ? source.Read(inBuffer_.data(), static_cast<size_t>(want)) : 0;
+      if (got == 0) break;
+      inflater.next_in = inBuffer_.data();
+      inflater.avail_in = static_cast<uInt>(got);
+    }
+    int result = inflate(&inflater, Z_NO_FLUSH);
+    if (result == Z_STREAM_END) {
+      *streamEnded = true;
+      break;
+    }
+    // Z_NEED_DICT too: no stream of ours has a preset dictionary.
+    if (result != Z_OK) ZlibFailed();
+  }
+  return kInflateBlock - inflater.avail_out;
+}
+
+void TQndrCompress::OpenDisk(ArchiveStream &stream, int diskNumber, ArchiveStream::Mode mode,
+                             std::string &path) {
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    stream.Close();
+    if (headers_.Spanned == 1) path = archive_paths::ChangeExt(path, DiskExtension(diskNumber));
+    if (!FileExists(path)) {
+      if (!OnNewDisk)
+        throw EQndrCompress(FormatText("Could not open the correct disk file %d", diskNumber));
+      std::string dir = FileDir(path);
+      OnNewDisk(*this, diskNumber, dir);
+      path = AddTrailingSeparator(dir) + FileName(path);
+    }
+    if (FileExists(path)) {
+      if (!stream.Open(path, mode))
+        throw EQndrCompress(FormatText("Cannot open the compressed file %s", path.c_str()));
+      return;
+    }
+  }
+  throw EQndrCompress(FormatText("Cannot open the compressed file %s", path.c_str()));
+}
+
+// ---- SpanToDisks ----
+
+void TQndrCompress::SpanToDisks(const std::string &destDir, const std::string &fileName) {
+  RunOperation(Operation::kSpan, [&] { SpanFiles(destDir, fileName); });
+}
+
+void TQndrCompress::SpanFiles(const std::string &destDir, const std::string &fileName) {
+  LoadHeadersIfNeeded();
+  // From here on the header list describes the disk set, not CompressedFile.
+  headersLoaded_ = false;
+  currentDisk_ = 1;
+  headers_.Spanned = 1;
+  stats_ = headers_.Totals();
+  ArchiveStream archive;
+  if (!archive.Open(compressedFile_, ArchiveStream::Mode::kRead))
+    throw EQndrCompress(FormatText("Cannot open the compressed file %s", compressedFile_.c_str()));
+  SpanTarget span;
+  span.dir = destDir;
+  span.name = FileName(fileName);
+  span.path = AddTrailingSeparator(destDir) + span.name;
+  if (!span.disk.Open(span.path, ArchiveStream::Mode::kCreate))
+    throw EQndrCompress(FormatText("Cannot create the file %s", span.path.c_str()));
+  headers_.SaveToStream(span.disk);
+  for (int i = 0; i < headers_.Count(); ++i) {
+    TFileHeader &header = headers_.Get(i);
+    BeginMember(i);
+    int32_t plainLastByte = header.LastDataByte();
+    archive.Seek(offset_ + header.DataStart());
+    header.SetDataStart(static_cast<int32_t>(span.disk.Position()));
+    header.SetFirstDisk(static_cast<uint8_t>(currentDisk_));
+    while (CopySpanChunk(archive, span, plainLastByte) > 0) {
+    }
+    header.SetLastDataByte(static_cast<int32_t>(span.disk.Position() - 1));
+    header.SetLastDisk(static_cast<uint8_t>(currentDisk_));
+  }
+  std::string firstDisk = span.path;
+  OpenDisk(span.disk, 1, ArchiveStream::Mode::kReadWrite, firstDisk);
+  headers_.SaveToStream(span.disk);
+}
+
+size_t TQndrCompress::CopySpanChunk(ArchiveStream &archive, SpanTarget &span,
+                                    int32_t lastDataByte) {
+  CheckAbort();
+  int64_t end = offset_ + int64_t{lastDataByte};
+  if (archive.Position() > end) return 0;
+  int64_t left = end - archive.Position() + 1;
+  size_t wanted = left < static_cast<int64_t>(kCopyChunk) ? static_cast<size_t>(left) : kCopyChunk;
+  size_t n = archive.Read(inBuffer_.data(), wanted);
+  if (n == 0) return 0;
+  ProcessMessages();
+  size_t taken = span.disk.Write(inBuffer_.data(), n);
+  if (taken < n) {
+    span.disk.Close();
+    if (++currentDisk_ > kMaxDisk)
+      throw EQndrCompress(FormatText("A disk set can't span more than %d disks", kMaxDisk));
+    if (!OnNewDisk)
+      throw EQndrCompress(
+          "There was no event handler for the OnNewDisk event, therefore no new disk could be "
+          "inserted");
+    OnNewDisk(*this, currentDisk_, span.dir);
+    span.path = AddTrailingSeparator(span.dir) +
+                archive_paths::ChangeExt(span.name, DiskExtension(currentDisk_));
+    if (!span.disk.Open(span.path, ArchiveStream::Mode::kCreate))
+      throw EQndrCompress(FormatText("Cannot create the file %s", span.path.c_str()));
+    if (span.disk.Write(inBuffer_.data() + taken, n - taken) != n - taken)
+      throw EQndrCompress("There is too little space on this disk to operate");
+  }
+  stats_.FileBytesDone += static_cast<int32_t>(n);
+  stats_.TotalBytesDone += static_cast<int32_t>(n);
+  stats_.FilePercent = Percent(stats_.FileBytesDone, stats_.CompressedSize);
+  stats_.TotalPercent = Percent(stats_.TotalBytesDone, stats_.TotalCompressedSize);
+  Fire(OnStatus);
+  return n;
+}
+
+// ---- CopyFileChecked ----
+
+void TQndrCompress::CopyFileChecked(const std::string &source, const std::string &dest) {
+  offset_ = 0;
+  extractDirectory_ = FileDir(dest);
+  targetName_ = FileName(dest);
+  TlzhFileStats copy;
+  std::string target = dest;
+  if (FileExists(dest)) {
+    TDecision decision = TVersionResource::IsFileNewerByName(source, dest, overwrite_);
+    if (decision == TDecision::Error)
+      throw EQndrCompress("Error comparing file versions in TQndrCompress");
+    if (decision == TDecision::Same || decision == TDecision::Keep) return;
+    if (OnReplace) {
+      OnReplace(*this, copy);
+      target = AddTrailingSeparator(extractDirectory_) + FileName(targetName_);
+    }
+  }
+  CheckAbort();
+  os::FileInfo sourceInfo{};
+  ArchiveStream in, out;
+  if (!os::FileQuery(source.c_str(), &sourceInfo) || !in.Open(source, ArchiveStream::Mode::kRead))
+    throw EQndrCompress(FormatText("Cannot open the file %s", source.c_str()));
+  if (!out.Open(target, ArchiveStream::Mode::kCreate))
+    throw EQndrCompress(FormatText("Cannot create the file %s", target.c_str()));
+  copy.FileName = source;
+  copy.FileSize = static_cast<int32_t>(sourceInfo.size);
+  for (;;) {
+    if (Abort()) {
+      // A cut copy must not pass for the file: it goes, and the caller
+      // learns that the copy was cancelled.
+      out.Close();
+      std::remove(target.c_str());
+      throw EqcAborted();
+    }
+    size_t n = in.Read(inBuffer_.data(), kCopyChunk);
+    if (out.Write(inBuffer_.data(), n) < n) DoFullDisk();
+    copy.FileBytesDone += static_cast<int32_t>(n);
+    copy.TotalBytesDone += static_cast<int32_t>(n);
+    copy.FilePercent = copy.TotalPercent = Percent(copy.FileBytesDone, copy.FileSize);
+    if (OnStatus) OnStatus(*this, copy);
+    ProcessMessages();
+    if (n < kCopyChunk) break;
+  }
+  out.Close();
+  os::FileSetWriteTime(target.c_str(), sourceInfo.modified);
+  copy.Finished = true;
+  if (OnStatus) OnStatus(*this, copy);
+}

@@ -1,0 +1,147 @@
+// TQndrCompress: writes and reads the installer's archives. It compresses a
+// list of files into an archive (new or appended), lists the members,
+// extracts named members into a directory under the overwrite rule, copies
+// plain files under the same rule and cuts a plain archive into numbered
+// disk files. Progress goes to the events in one TlzhFileStats record; a
+// set Abort stops the running operation at its next block, and stays set
+// until its owner clears it when a new installation or build starts.
+// Components that share one abort flag (ShareAbortWith) are all stopped by
+// one cancel. Everything runs on the GUI thread; after every block the
+// application's message pump runs so that a Cancel button can set Abort.
+#ifndef INSTALL_ARCHIVE_QNDR_COMPRESS_H
+#define INSTALL_ARCHIVE_QNDR_COMPRESS_H
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <zlib.h>
+
+#include "archive_stream.h"
+#include "file_header.h"
+#include "version_resource.h"
+
+enum TCompressionLevel { colNone, colFastest, colDefault, colMax };
+enum TlzhCommand { lzcOverwrite, lzcOnlyAdd };
+
+class TQndrCompress;
+using TNotifyEvent = std::function<void(TQndrCompress &sender)>;
+using TlzhFileStatsEvent =
+    std::function<void(TQndrCompress &sender, const TlzhFileStats &fileStats)>;
+using TlzhNewDiskEvent =
+    std::function<void(TQndrCompress &sender, int32_t diskNumber, std::string &path)>;
+
+class TQndrCompress {
+ public:
+  static constexpr int kFileIDs = 2000;
+
+  TQndrCompress();
+  virtual ~TQndrCompress() = default;
+
+  // The application's message pump, run after every block of every
+  // archive operation of the process.
+  static void SetMessagePump(std::function<void()> pump);
+
+  bool Abort() const { return *abort_; }
+  void SetAbort(bool value) { *abort_ = value; }
+  // From now on this component's Abort is the other's: a cancel of either
+  // stops both, as a private component must stop with the shared one.
+  void ShareAbortWith(const TQndrCompress &other) { abort_ = other.abort_; }
+
+  const std::string &CompressedFile() const { return compressedFile_; }
+  void SetCompressedFile(const std::string &value);
+  TCompressionLevel CompressionLevel() const { return compressionLevel_; }
+  void SetCompressionLevel(TCompressionLevel value) { compressionLevel_ = value; }
+  const std::string &ExtractDirectory() const { return extractDirectory_; }
+  void SetExtractDirectory(const std::string &value) { extractDirectory_ = value; }
+  const std::string &TargetName() const { return targetName_; }
+  void SetTargetName(const std::string &value) { targetName_ = value; }
+  const std::vector<std::string> &FilesToProcess() const { return filesToProcess_; }
+  // Takes the list without its blank lines, which are deleted from the
+  // caller's list as well.
+  void SetFilesToProcess(std::vector<std::string> &list);
+  int32_t Offset() const { return offset_; }
+  void SetOffset(int32_t value) { offset_ = value; }
+  TOverwriteType Overwrite() const { return overwrite_; }
+  void SetOverwrite(TOverwriteType value) { overwrite_ = value; }
+
+  TNotifyEvent OnAborted;
+  TlzhFileStatsEvent OnAfterAdding;
+  TlzhFileStatsEvent OnBeforeAdding;
+  TlzhFileStatsEvent OnAfterExtracting;  // published for stored scripts; never fired
+  TlzhFileStatsEvent OnBeforeExtracting;
+  TNotifyEvent OnFullDisk;
+  TlzhFileStatsEvent OnListing;
+  TlzhNewDiskEvent OnNewDisk;
+  TlzhFileStatsEvent OnReplace;
+  TlzhFileStatsEvent OnStatus;
+
+  int Count();  // members of CompressedFile
+  TlzhFileStats GetFileStats(int index);
+  // The member with this file identifier (0..1999), or -1 when none has it.
+  int IndexOfFileID(int id);
+
+  void ReadHeaders();
+  void Compress(TlzhCommand command, int32_t fileID);
+  void List();
+  void Extract();
+  void SpanToDisks(const std::string &destDir, const std::string &fileName);
+  void CopyFileChecked(const std::string &source, const std::string &dest);
+
+ protected:
+  // A target disk took fewer bytes than given: OnFullDisk, or EqcDiskFull.
+  virtual void DoFullDisk();
+
+ private:
+  enum class Operation { kNone, kCompress, kExtract, kSpan };
+  struct SpanTarget;
+
+  template <typename Body>
+  void RunOperation(Operation operation, Body body);
+  void LoadHeadersIfNeeded();
+  void BeginMember(int index);
+  void CheckAbort() const;
+  void Fire(const TlzhFileStatsEvent &event) { if (event) event(*this, stats_); }
+
+  void CompressFiles(TlzhCommand command, int32_t fileID);
+  void AddMember(ArchiveStream &archive, z_stream &deflater, int index, int32_t fileID);
+  void DeflateMember(ArchiveStream &source, ArchiveStream &archive, z_stream &deflater,
+                     int32_t fileSize);
+  void CompressProgress(int64_t bytesRead, int64_t bytesWritten);
+
+  void ExtractFiles();
+  void ExtractMember(ArchiveStream &source, z_stream &inflater, const TFileHeader &header,
+                     const std::string &target);
+  int64_t InflateMember(ArchiveStream &source, ArchiveStream &target, z_stream &inflater,
+                        const TFileHeader &header);
+  size_t InflateBlock(z_stream &inflater, ArchiveStream &source, const TFileHeader &header,
+                      uint8_t *block, bool *streamEnded);
+  void OpenDisk(ArchiveStream &stream, int diskNumber, ArchiveStream::Mode mode,
+                std::string &path);
+
+  void SpanFiles(const std::string &destDir, const std::string &fileName);
+  size_t CopySpanChunk(ArchiveStream &archive, SpanTarget &span, int32_t lastDataByte);
+
+  Operation operation_ = Operation::kNone;
+  int currentDisk_ = 0;
+  TlzhFileStats stats_;
+  bool headersLoaded_ = false;
+  std::array<int, kFileIDs> fileIDTable_;
+  std::shared_ptr<bool> abort_ = std::make_shared<bool>(false);
+  std::string compressedFile_;
+  TCompressionLevel compressionLevel_ = colMax;
+  std::string extractDirectory_;
+  std::string targetName_;
+  TFileHeaders headers_;
+  std::vector<std::string> filesToProcess_;
+  int32_t offset_ = 0;
+  TOverwriteType overwrite_ = owAlways;
+  // Fixed block buffers, taken once: no allocation per block.
+  std::vector<uint8_t> inBuffer_;
+  std::vector<uint8_t> outBuffer_;
+};
+
+#endif
