@@ -1,0 +1,48 @@
+// Resource identifiers of the control's module.
+#ifndef TIPCASTER_RESOURCE_H
+#define TIPCASTER_RESOURCE_H
+
+#define IDB_TOOLBOX 1
+#define IDS_CONTROL_NAME 1
+#define IDS_GENERAL_PAGE_NAME 2
+#define IDS_GENERAL_PAGE_CAPTION 100
+#define IDS_JAVA_PAGE_NAME 101
+#define IDS_JAVA_PAGE_CAPTION 102
+#define IDS_JAVA_RUNTIME_OLD 103
+#define IDS_JAVA_RUNTIME_NEW 104
+#define IDS_JAVA_COMMAND_LINE 105
+
+#define IDD_GENERAL_PAGE 100
+#define IDD_JAVA_PAGE 105
+
+// General page fields.
+#define IDC_MAP_FILE 201
+#define IDC_CAPTION 202
+#define IDC_WINDOW_CLASS 203
+#define IDC_CONTEXT 207
+#define IDC_TOPIC 208
+#define IDC_ACTIVE_POPUP 210
+#define IDC_TEXT_POPUP 211
+#define IDC_KEYWORDS 212
+#define IDC_SKY_ACTIVE_POPUP 213
+#define IDC_SHOW_TOPIC 216
+#define IDC_CONTENTS 217
+#define IDC_INDEX 218
+#define IDC_SEARCH 219
+#define IDC_ALINK 220
+#define IDC_KEYWORD_LOOKUP 221
+#define IDC_SKY_SHOW_TOPIC 223
+#define IDC_JAVA_SHOW_TOPIC 224
+#define IDC_VIEW_FRAMESET 232
+
+// JavaHelp page fields.
+#define IDC_JAVA_12 225
+#define IDC_JAVA_116 226
+#define IDC_JRE_PATH 227
+#define IDC_JAVAHELP_PATH 228
+#define IDC_VIEWER_PATH 229
+#define IDC_TSJHELP 230
+#define IDC_HELPSET 231
+#define IDC_JAR_FILE 232
+
+#endif
