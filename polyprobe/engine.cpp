@@ -440,7 +440,8 @@ void AppendData(PendingRequest *request, const unsigned char *data, int length, 
 
 // The request an ICMP datagram belongs to: the first one whose matcher
 // accepts it (its identifier and sequence), else the first one waiting on
-// the sender's address; null when none.
+// the sender's address with nothing stored yet, so that a stray datagram
+// never displaces a reply; null when none.
 PendingRequest *IcmpOwner(ProbeEngine *engine, Collection *pending, const sockaddr_in &from,
                           int length) {
   for (int i = 0; i < pending->Count; ++i) {
@@ -451,7 +452,7 @@ PendingRequest *IcmpOwner(ProbeEngine *engine, Collection *pending, const sockad
   }
   for (int i = 0; i < pending->Count; ++i) {
     auto *request = static_cast<PendingRequest *>(_Co_Get(pending, i));
-    if (!request->done && request->socket != os::kInvalidSocket &&
+    if (!request->done && request->socket != os::kInvalidSocket && request->received == 0 &&
         std::memcmp(request->address, &from, 8) == 0)
       return request;
   }
@@ -481,6 +482,8 @@ void Watch(fd_set *set, int *count, os::RawSocket s, SocketSets *sets) {
 bool FillSets(ProbeEngine *engine, SocketSets *sets) {
   FD_ZERO(&sets->read);
   FD_ZERO(&sets->write);
+  sets->readCount = sets->writeCount = 0;
+  sets->highest = 0;
   ListGuard guard(engine->pending);
   if (!guard.items) return false;
   for (int i = 0; i < guard.items->Count; ++i) {
