@@ -198,6 +198,21 @@ TEST_F(Engine, ReloadingWhileRequestsAreInFlight) {
   EXPECT_EQ(scripted.malformed(), 0);
 }
 
+// A name that takes a second to resolve holds up only its own check: the
+// replies of requests already in flight are taken as they come.
+TEST_F(Engine, ASlowNameDoesNotDelayOtherReplies) {
+  MonitorHandle *handle = Open(PeerServices());
+  ASSERT_NE(handle, nullptr);
+  // Checks are taken in rotation from the second one: the web check starts
+  // first, the unresolvable one on the next turn.
+  int slow = api._pqmAdd(handle, "no-such-host.invalid", "Web", 60000, 3000, 1);
+  int web = api._pqmAdd(handle, "127.0.0.1", "Web", 60000, 3000, 1);
+  CheckResult r = Finished(handle, web);
+  EXPECT_EQ(Finished(handle, slow).status, PQM_STATUS_CANT_START);
+  EXPECT_EQ(r.status, PQM_STATUS_GOOD);
+  EXPECT_LT(r.average, 500) << "the reply waited for the name";
+}
+
 TEST_F(Engine, CheckModeEndsACycleAtTheFirstGoodReply) {
   MonitorHandle *handle = Open(PeerServices());
   ASSERT_NE(handle, nullptr);
