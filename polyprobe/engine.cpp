@@ -129,6 +129,10 @@ void CloseRequestSocket(ProbeEngine *engine, PendingRequest *request) {
   request->socket = os::kInvalidSocket;
 }
 
+void WakeReceiver(ProbeEngine *engine) {
+  if (engine->idle.load()) ThreadSemRelease(engine->wake);
+}
+
 void Record(ProbeEngine *engine, PendingRequest *request, int ms, uint8_t status) {
   RecordSample(engine, request->checkId, ms, request->startTick, status, request->reply(),
                request->received);
@@ -150,6 +154,9 @@ bool Judge(ProbeEngine *engine, PendingRequest *request, uint32_t now) {
       send(os::Raw(request->socket), reinterpret_cast<const char *>(request->sendBytes),
            request->sendLength, os::kSendFlags);
     request->state = kSent;
+    // The receiver may have gone idle while the request waited to send:
+    // the reply must be read when it comes, not after the idle wait.
+    WakeReceiver(engine);
   }
   int elapsed = static_cast<int>(request->replyTick - request->startTick);
   if (NeedsNoReply(request)) {
@@ -400,7 +407,7 @@ void StartRequest(ProbeEngine *engine, CheckItem *copy) {
     request->state = kConnecting;
   else
     StartDatagram(engine, request);
-  if (engine->idle.load()) ThreadSemRelease(engine->wake);
+  WakeReceiver(engine);
 }
 
 void SenderThread(void *param) {
@@ -562,12 +569,13 @@ void ReceiverThread(void *param) {
   _DebugOut(1, "Receiver started");
   SocketSets sets;
   while (!Stopping(engine)) {
-    if (!FillSets(engine, &sets)) {
-      engine->idle.store(true);
-      ThreadSemWaitTimeout(engine->wake, kIdleWaitMs);
-      engine->idle.store(false);
-      continue;
-    }
+    // Idle is set before the sets are filled, so that a request the sender
+    // adds after this look always wakes the wait below.
+    engine->idle.store(true);
+    bool watching = FillSets(engine, &sets);
+    if (!watching) ThreadSemWaitTimeout(engine->wake, kIdleWaitMs);
+    engine->idle.store(false);
+    if (!watching) continue;
     timeval wait{0, 10};
     int ready = select(static_cast<int>(sets.highest) + 1, &sets.read, &sets.write, nullptr, &wait);
     if (ready > 0) ServeReadySockets(engine, &sets);

@@ -213,6 +213,18 @@ TEST_F(Engine, ASlowNameDoesNotDelayOtherReplies) {
   EXPECT_LT(r.average, 500) << "the reply waited for the name";
 }
 
+// The receiver watches for a reply as soon as the request is sent, even
+// when it had nothing else to watch: the reply is timed when it comes, not
+// after the receiver's idle wait of a quarter second.
+TEST_F(Engine, AReplyIsTimedWhenItComes) {
+  MonitorHandle *handle = Open(PeerServices());
+  ASSERT_NE(handle, nullptr);
+  int id = api._pqmAdd(handle, "127.0.0.1", "Scripted", 60000, 2000, 1);
+  CheckResult r = Finished(handle, id);
+  ASSERT_EQ(r.status, PQM_STATUS_GOOD);
+  EXPECT_LT(r.average, 200);
+}
+
 TEST_F(Engine, CheckModeEndsACycleAtTheFirstGoodReply) {
   MonitorHandle *handle = Open(PeerServices());
   ASSERT_NE(handle, nullptr);
