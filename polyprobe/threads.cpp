@@ -1,5 +1,6 @@
 #include "threads.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -13,7 +14,34 @@ struct ThreadEntryRecord {
   uint32_t id;
   os::Semaphore *waitingOn;
   char *name;
+  Collection *data;  // the thread's TSDVar list
 };
+
+struct TSDVar {
+  char *name;
+  void *value;
+  TSDFreeFunc freeValue;  // null: the heap
+};
+
+void ReleaseValue(TSDVar *var) {
+  if (var->freeValue)
+    var->freeValue(var->value);
+  else
+    std::free(var->value);
+}
+
+void TSDVarFree(void *item) {
+  auto *var = static_cast<TSDVar *>(item);
+  ReleaseValue(var);
+  std::free(var->name);
+  std::free(var);
+}
+
+Collection *NewDataList() {
+  Collection *data = _Co_Create(1, 1, TSDVarFree);
+  if (!data) _DebugOut(2, "ThreadTable: Memory allocation for TSD\n ");
+  return data;
+}
 
 ThreadEntryRecord g_table[kThreadTableSize];
 std::atomic<os::Semaphore *> g_tableLock{nullptr};
@@ -37,6 +65,7 @@ ThreadEntryRecord *Find(uint32_t id) {
 
 void ClearEntry(ThreadEntryRecord &entry) {
   std::free(entry.name);
+  _Co_Free(entry.data);
   entry = ThreadEntryRecord{};
 }
 
@@ -51,7 +80,7 @@ void TableAdd(uint32_t id) {
       _DebugOut(2, "ThreadTable: No more place for threads\n");
       return;
     }
-    *free = ThreadEntryRecord{id, nullptr, nullptr};
+    *free = ThreadEntryRecord{id, nullptr, nullptr, NewDataList()};
   });
 }
 
@@ -118,6 +147,7 @@ void ThreadTableInit() {
   for (ThreadEntryRecord &entry : g_table) ClearEntry(entry);
   g_table[0].id = os::CurrentThreadId();
   g_table[0].name = DupText("Main program thread");
+  g_table[0].data = NewDataList();
   os::Semaphore *lock = os::SemCreate(1, kSemaphoreMaximum);
   if (!lock) _msg("Could not initialize thread support.\n");
   g_tableLock.store(lock);
@@ -157,6 +187,87 @@ int ThreadState(uint32_t threadId) {
     if (entry) state = entry->waitingOn ? 2 : 1;
   });
   return state;
+}
+
+os::Semaphore *ThreadWaitingSemaphore(uint32_t threadId) {
+  os::Semaphore *semaphore = nullptr;
+  UnderTable([&] {
+    if (ThreadEntryRecord *entry = Find(threadId)) semaphore = entry->waitingOn;
+  });
+  return semaphore;
+}
+
+void ThreadStateDump() {
+  UnderTable([] {
+    _msg("Current state of program threads:\n");
+    for (int i = 0; i < kThreadTableSize - 1; ++i) {
+      const ThreadEntryRecord &entry = g_table[i];
+      if (!entry.id) continue;
+      char who[128];
+      if (entry.name)
+        std::snprintf(who, sizeof who, "Thread %d (\"%s\")", static_cast<int>(entry.id), entry.name);
+      else
+        std::snprintf(who, sizeof who, "Thread %d", static_cast<int>(entry.id));
+      if (entry.waitingOn)
+        _msg("%s is waiting on semaphore %x. \n", who,
+             static_cast<unsigned>(reinterpret_cast<uintptr_t>(entry.waitingOn)));
+      else
+        _msg("%s is running. \n", who);
+    }
+  });
+}
+
+// Runs `use` on the calling thread's TSD list under the table lock; a
+// thread outside the table is logged and gets nothing.
+template <typename Use>
+void WithOwnData(Use use) {
+  uint32_t id = os::CurrentThreadId();
+  UnderTable([&] {
+    ThreadEntryRecord *entry = Find(id);
+    if (!entry || !entry->data) {
+      _DebugOut(2, "ThreadTable: Call from nonexiting thread or TSD error\n");
+      return;
+    }
+    use(entry->data);
+  });
+}
+
+static TSDVar *FindVar(Collection *data, const char *name) {
+  for (int i = 0; i < data->Count; ++i) {
+    auto *var = static_cast<TSDVar *>(_Co_Get(data, i));
+    if (EqualNoCase(var->name, name)) return var;
+  }
+  return nullptr;
+}
+
+void TSD_Set(const char *name, void *value, TSDFreeFunc freeValue) {
+  WithOwnData([&](Collection *data) {
+    TSDVar *var = FindVar(data, name);
+    if (var) {
+      ReleaseValue(var);
+    } else {
+      var = static_cast<TSDVar *>(std::calloc(1, sizeof(TSDVar)));
+      if (!var || !(var->name = DupText(name))) {
+        std::free(var);
+        _DebugOut(2, "TSD: Memory allocation error in TSD_Set\n");
+        return;
+      }
+      if (_Co_Add(data, var) < 0) {  // the list has released it
+        _DebugOut(2, "TSD: Counld not add new TSDVar.\n");
+        return;
+      }
+    }
+    var->value = value;
+    var->freeValue = freeValue;
+  });
+}
+
+void *TSD_Get(const char *name) {
+  void *value = nullptr;
+  WithOwnData([&](Collection *data) {
+    if (TSDVar *var = FindVar(data, name)) value = var->value;
+  });
+  return value;
 }
 
 uint32_t ThreadCurrentId() { return os::CurrentThreadId(); }

@@ -1,8 +1,9 @@
 // Thread support: a process-wide table of the library's threads (256
-// entries: id, the semaphore a thread waits on, its name), thread start with
-// a start handshake, semaphore waits recorded in the table, a recursive lock
-// owned by one thread at a time, and LockedList, a collection guarded by such
-// a lock, which holds every shared list of the library.
+// entries: id, the semaphore a thread waits on, its name, its thread-specific
+// data), thread start with a start handshake, semaphore waits recorded in
+// the table, a recursive lock owned by one thread at a time, and LockedList,
+// a collection guarded by such a lock, which holds every shared list of the
+// library.
 #ifndef POLYPROBE_THREADS_H
 #define POLYPROBE_THREADS_H
 
@@ -25,7 +26,17 @@ int ThreadTableDone();  // nonzero when a table was closed
 int ThreadSetName(uint32_t threadId, char *name);
 // 0 not in the table, 1 running, 2 waiting on a semaphore.
 int ThreadState(uint32_t threadId);
+os::Semaphore *ThreadWaitingSemaphore(uint32_t threadId);  // null while running
 uint32_t ThreadCurrentId();
+// Logs every thread of the table with its name and what it waits on.
+void ThreadStateDump();
+
+// Thread-specific data: named values (letter case ignored) of the calling
+// thread, released with their free function (or the heap) when replaced
+// or when the thread leaves the table.
+using TSDFreeFunc = void (*)(void *value);
+void TSD_Set(const char *name, void *value, TSDFreeFunc freeValue);
+void *TSD_Get(const char *name);  // null when the thread has no such value
 
 // Starts function(argument) on a new thread entered in the table, with
 // twice `stackBytes` of stack; returns its id once it is entered, 0 when it

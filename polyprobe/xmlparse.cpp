@@ -14,24 +14,24 @@ constexpr int kListCapacity = 5;
 constexpr int kListStep = 5;
 constexpr int kColumnsPerRow = 256;
 
-void NodeFree(void *item);
+}  // namespace
 
-XmlNode *NodeNew(XmlKind kind, const char *name, const std::string *text) {
+XmlNode *XmlNodeNew(uint8_t kind, const char *name, const char *text) {
   auto *node = new (std::nothrow) XmlNode;
   if (!node) return nullptr;
   node->kind = kind;
   node->name = DupText(name);
-  node->text = text ? DupText(text->c_str()) : nullptr;
+  node->text = DupText(text);
   node->attributes = _Co_Create(kListCapacity, kListStep, nullptr);
-  node->children = _Co_Create(kListCapacity, kListStep, NodeFree);
+  node->children = _Co_Create(kListCapacity, kListStep, XmlNodeFree);
   if ((name && !node->name) || (text && !node->text) || !node->attributes || !node->children) {
-    NodeFree(node);
+    XmlNodeFree(node);
     return nullptr;
   }
   return node;
 }
 
-void NodeFree(void *item) {
+void XmlNodeFree(void *item) {
   auto *node = static_cast<XmlNode *>(item);
   if (!node) return;
   std::free(node->name);
@@ -41,12 +41,17 @@ void NodeFree(void *item) {
   delete node;
 }
 
-// Appends `child` to `parent`; a refused child is freed with its subtree.
-bool AppendChild(XmlNode *parent, XmlNode *child) {
-  if (!child) return false;
+int XmlAppendChild(XmlNode *parent, XmlNode *child) {
+  if (!child) return 0;
+  if (!parent) {
+    XmlNodeFree(child);
+    return 0;
+  }
   child->parent = parent;
-  return _Co_Add(parent->children, child) >= 0;
+  return _Co_Add(parent->children, child) >= 0 ? 1 : 0;
 }
+
+namespace {
 
 // Leading and trailing spaces dropped, each inner run of spaces made one.
 std::string Normalize(const std::string &segment) {
@@ -66,9 +71,13 @@ std::string Normalize(const std::string &segment) {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
+struct Attribute {
+  std::string name, value;
+};
+
 struct Tag {
   std::string name;
-  std::vector<std::string> attributes;  // "name=value"
+  std::vector<Attribute> attributes;
 };
 
 // Splits a tag's text into its name and its double-quoted attributes.
@@ -85,7 +94,7 @@ bool SplitTag(std::string text, Tag &tag) {
         continue;
       }
       if (attributeName.empty() || value.empty()) return false;
-      tag.attributes.push_back(attributeName + "=" + value);
+      tag.attributes.push_back({attributeName, value});
       inDouble = false;
       lastToken.clear();
     } else if (inSingle) {
@@ -120,11 +129,18 @@ bool SplitTag(std::string text, Tag &tag) {
 
 class Parser {
  public:
-  explicit Parser(XmlDocument *document) : document_(document) {}
+  explicit Parser(XmlDocument *document)
+      : document_(document), open_(NodeListCreate(kListCapacity, kListStep)) {}
+  ~Parser() { NodeListFree(open_); }
+  Parser(const Parser &) = delete;
+  Parser &operator=(const Parser &) = delete;
   bool Run(const char *text);
 
  private:
-  XmlNode *Current() const { return open_.empty() ? document_->root : open_.back(); }
+  XmlNode *Current() const {
+    int open = NodeListCount(open_);
+    return open > 0 ? NodeListGet(open_, open - 1) : document_->root;
+  }
   // `format` takes the row and the column.
   void Report(const char *format) { _msg(format, row_, column_); }
   bool FlushText();
@@ -134,7 +150,7 @@ class Parser {
   bool Step(const char *p);
 
   XmlDocument *document_;
-  std::vector<XmlNode *> open_;
+  Collection *open_;  // the elements still open, innermost last
   std::string segment_;
   int state_ = 0;
   int row_ = 1;
@@ -145,33 +161,33 @@ class Parser {
 bool Parser::FlushText() {
   std::string text = Normalize(segment_);
   if (text.empty()) return true;
-  return AppendChild(Current(), NodeNew(kXmlText, "PCDATA", &text));
+  return XmlAppendChild(Current(), XmlNodeNew(kXmlText, "PCDATA", text.c_str()));
 }
 
 bool Parser::OpenElement(bool selfClosing) {
   Tag tag;
   if (!SplitTag(Normalize(segment_), tag)) return false;
-  XmlNode *element = NodeNew(kXmlElement, tag.name.c_str(), nullptr);
+  XmlNode *element = XmlNodeNew(kXmlElement, tag.name.c_str(), nullptr);
   if (!element) return false;
-  for (const std::string &attribute : tag.attributes) {
-    char *copy = DupText(attribute.c_str());
-    if (!copy || _Co_Add(element->attributes, copy) < 0) {
-      NodeFree(element);
+  for (const Attribute &attribute : tag.attributes) {
+    if (!XmlAddAttr(element->attributes, attribute.name.c_str(), attribute.value.c_str())) {
+      XmlNodeFree(element);
       return false;
     }
   }
-  if (!AppendChild(Current(), element)) return false;
-  if (!selfClosing) open_.push_back(element);
-  return true;
+  if (!XmlAppendChild(Current(), element)) return false;
+  return selfClosing || NodeListAppend(open_, element);
 }
 
 void Parser::CloseElement() {
   std::string name = Normalize(segment_);
-  for (size_t i = open_.size(); i-- > 0;) {
-    if (EqualNoCase(open_[i]->name, name.c_str())) {
-      open_.resize(i);
-      return;
+  if (NodeListHasName(open_, name.c_str())) {
+    bool closed = false;
+    while (!closed && NodeListCount(open_) > 0) {
+      closed = EqualNoCase(NodeListLastName(open_), name.c_str());
+      NodeListRemoveLast(open_);
     }
+    return;
   }
   Report("xmlparse: End tag found without matching start tag: [Row: %d, Col: %d]\n");
 }
@@ -195,7 +211,7 @@ bool Parser::EndComment() {
   text = begin == std::string::npos ? std::string() : text.substr(begin, text.find_last_not_of(' ') - begin + 1);
   segment_.clear();
   if (text.empty()) return false;
-  return AppendChild(Current(), NodeNew(kXmlComment, nullptr, &text));
+  return XmlAppendChild(Current(), XmlNodeNew(kXmlComment, nullptr, text.c_str()));
 }
 
 bool Parser::Step(const char *p) {
@@ -286,6 +302,7 @@ bool Parser::Step(const char *p) {
 }
 
 bool Parser::Run(const char *text) {
+  if (!open_) return false;
   for (const char *p = text; *p; ++p) {
     if (!Step(p)) return false;
     previous_ = *p;
@@ -310,7 +327,7 @@ void Empty(XmlNode *root) {
 }  // namespace
 
 XmlDocument *XmlDocCreate() {
-  auto *document = new (std::nothrow) XmlDocument{NodeNew(kXmlElement, nullptr, nullptr)};
+  auto *document = new (std::nothrow) XmlDocument{XmlNodeNew(kXmlElement, nullptr, nullptr)};
   if (document && !document->root) {
     delete document;
     return nullptr;
@@ -320,7 +337,7 @@ XmlDocument *XmlDocCreate() {
 
 void XmlDocFree(XmlDocument *document) {
   if (!document) return;
-  NodeFree(document->root);
+  XmlNodeFree(document->root);
   delete document;
 }
 
@@ -359,15 +376,8 @@ XmlNode *XmlFirstChild(const XmlNode *node, const char *name) {
 }
 
 char *XmlGetAttr(Collection *attributes, const char *name) {
-  if (!attributes || !name) return nullptr;
-  size_t length = std::strlen(name);
-  const char *found = nullptr;
-  for (int i = 0; i < attributes->Count; ++i) {
-    const auto *attribute = static_cast<const char *>(_Co_Get(attributes, i));
-    const char *equals = attribute ? std::strchr(attribute, '=') : nullptr;
-    if (!equals || static_cast<size_t>(equals - attribute) != length) continue;
-    std::string key(attribute, length);
-    if (EqualNoCase(key.c_str(), name)) found = equals + 1;
-  }
-  return DupText(found);
+  int found = -1;
+  for (int i = XmlAttrIndex(attributes, name, 0); i >= 0; i = XmlAttrIndex(attributes, name, i + 1))
+    found = i;
+  return found < 0 ? nullptr : XmlAttrValue(attributes, found);
 }

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "log_capture.h"
@@ -68,6 +69,49 @@ TEST_F(ThreadTable, NamingAThreadOutsideTheTableIsRefused) {
   std::strcpy(name, "none");
   EXPECT_EQ(ThreadSetName(12345678, name), 0);
   EXPECT_TRUE(log.Contains("non-existing thread(12345678)", 0));
+}
+
+int g_released = 0;
+void CountRelease(void *value) {
+  ++g_released;
+  std::free(value);
+}
+
+TEST_F(ThreadTable, ThreadSpecificDataIsKeptPerThreadAndReleasedWhenReplaced) {
+  g_released = 0;
+  TSD_Set("Counter", std::malloc(4), CountRelease);
+  void *second = std::malloc(4);
+  TSD_Set("COUNTER", second, CountRelease);
+  EXPECT_EQ(g_released, 1);
+  EXPECT_EQ(TSD_Get("counter"), second);
+  EXPECT_EQ(TSD_Get("other"), nullptr);
+  void *seen = reinterpret_cast<void *>(1);
+  os::Thread *handle = nullptr;
+  ThreadStart([](void *out) { *static_cast<void **>(out) = TSD_Get("Counter"); }, 0, &seen, &handle);
+  os::ThreadJoin(handle);
+  EXPECT_EQ(seen, nullptr);  // another thread has its own data
+  // Values go with the table.
+  EXPECT_NE(ThreadTableDone(), 0);
+  EXPECT_EQ(g_released, 2);
+  ThreadTableInit();
+}
+
+TEST_F(ThreadTable, TheStateDumpNamesEachThreadAndWhatItWaitsOn) {
+  Gate gate;
+  os::Thread *handle = nullptr;
+  uint32_t id = ThreadStart(WaitAtGate, 0, &gate, &handle);
+  while (ThreadState(id) != 2) os::SleepMs(1);
+  ASSERT_NE(ThreadWaitingSemaphore(id), nullptr);
+  {
+    LogCapture log;
+    ThreadStateDump();
+    EXPECT_TRUE(log.Contains("Current state of program threads:\n", 0));
+    EXPECT_TRUE(log.Contains("(\"Main program thread\") is running. \n", 0));
+    EXPECT_TRUE(log.Contains("Thread " + std::to_string(id) + " is waiting on semaphore ", 0));
+  }
+  ThreadSemRelease(gate.open);
+  os::ThreadJoin(handle);
+  EXPECT_EQ(ThreadWaitingSemaphore(id), nullptr);
 }
 
 struct LockRace {

@@ -98,3 +98,78 @@ TEST(XmlParse, TwoThreadsParseAtTheSameTime) {
 }
 
 }  // namespace
+
+namespace {
+
+const char kTree[] =
+    "<pmonitor><service name=\"Web\" port=\"80\"><info>web</info></service>"
+    "<!-- spare --><service name=\"Mail\" port=\"25\"><info>mail</info></service></pmonitor>";
+
+TEST(XmlTree, CollectionsByKindNameAndAttribute) {
+  Parsed parsed(kTree);
+  ASSERT_EQ(parsed.result, 1);
+  Collection *found = NodeListCreate(5, 5);
+  Collection *top = parsed.document->root->children;
+  EXPECT_EQ(XmlCollectByName(top, found, "service", 0), 1);
+  EXPECT_EQ(NodeListCount(found), 0);  // depth 0: the top level only
+  XmlCollectByName(top, found, "SERVICE", -1);
+  ASSERT_EQ(NodeListCount(found), 2);
+  EXPECT_EQ(NodeListGet(found, 1)->children->Count, 1);
+  XmlCollectByKind(top, found, kXmlComment, 1);
+  ASSERT_EQ(NodeListCount(found), 1);
+  EXPECT_STREQ(NodeListGet(found, 0)->text, "spare");
+  XmlCollectByAttr(top, found, "port", "25", -1);
+  ASSERT_EQ(NodeListCount(found), 1);
+  EXPECT_STREQ(NodeListLastName(found), "service");
+  XmlCollectByAttr(top, found, "PORT", "*", -1);
+  EXPECT_EQ(NodeListCount(found), 2);
+  EXPECT_EQ(NodeListCount(nullptr), -1);
+  NodeListFree(found);
+}
+
+TEST(XmlTree, EditsAndAttributes) {
+  Parsed parsed(kTree);
+  XmlNode *monitor = parsed.Top(0);
+  XmlNode *web = XmlGetChild(monitor->children, 0);
+  EXPECT_EQ(XmlNodeDepth(web), 2);
+  EXPECT_EQ(XmlNodeIndex(XmlGetChild(monitor->children, 2)), 2);
+  EXPECT_EQ(XmlAddAttr(web->attributes, "empty", ""), 0);
+  EXPECT_EQ(XmlReplaceAttr(web->attributes, "port", "8080"), 1);
+  EXPECT_EQ(Attr(web, "port"), "8080");
+  char *name = XmlAttrName(web->attributes, 1);
+  EXPECT_STREQ(name, "port");
+  std::free(name);
+  char *text = XmlAttrText(web);
+  EXPECT_STREQ(text, " name=\"Web\" port=\"8080\"");
+  std::free(text);
+  XmlNode *copy = XmlNodeCopy(web);
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(XmlInsertChild(monitor, 0, copy), 1);
+  EXPECT_EQ(monitor->children->Count, 4);
+  EXPECT_STREQ(XmlLastText(XmlGetChild(copy->children, 0)), "web");
+  XmlDeleteChild(monitor, copy);
+  XmlDeleteChildAt(monitor, 1);
+  EXPECT_EQ(monitor->children->Count, 2);
+  EXPECT_EQ(XmlInsertChild(monitor, 9, XmlNodeNew(kXmlText, "PCDATA", "x")), 0);
+}
+
+TEST(XmlTree, TheSerializerIndentsAndUpperCasesElementNames) {
+  Parsed parsed("<a x=\"1\"><b/><!-- c -->text</a>");
+  char *text = XmlSerialize(parsed.document->root->children);
+  EXPECT_STREQ(text, "\n<A x=\"1\">\n  <B/>\n  <!-- c -->\n  text\n</A>");
+  std::free(text);
+}
+
+TEST(XmlTree, EntitiesEscapeAndDecode) {
+  char *escaped = XmlEscape("a<b>&c");
+  EXPECT_STREQ(escaped, "a&lt;b&gt;&amp;c");
+  char *decoded = XmlDecode(escaped);
+  EXPECT_STREQ(decoded, "a<b>&c");
+  std::free(escaped);
+  std::free(decoded);
+  decoded = XmlDecode("&#65;&copy;&frac12;&unknown;&");
+  EXPECT_STREQ(decoded, "A\xA9\xBD&unknown;&");
+  std::free(decoded);
+}
+
+}  // namespace
