@@ -20,6 +20,8 @@ using ThreadEntry = void (*)(void *arg);
 Thread *ThreadStart(ThreadEntry entry, void *arg, size_t stackBytes = 0);
 bool ThreadJoin(Thread *thread, uint32_t timeoutMs = kInfinite);  // false: still running
 void ThreadDetach(Thread *thread);
+// The calling thread's system-wide id, never 0.
+uint32_t CurrentThreadId();
 
 // Semaphores: a count of one serves as a lock, larger counts as queues.
 struct Semaphore;
@@ -42,6 +44,17 @@ void SocketClose(Socket s);
 int SocketError();  // the last socket error of this thread
 // 1 when readable, 0 when the time passed, -1 on error.
 int SocketWaitReadable(Socket s, uint32_t timeoutMs);
+bool SocketSetNonBlocking(Socket s);
+// Send and receive time limits of a blocking socket, in ms.
+void SocketSetTimeouts(Socket s, uint32_t timeoutMs);
+// Starts a connect on a non-blocking socket, as Winsock reports it: true
+// while it is under way, and also when it was refused at once (a refused
+// connect then never shows as writable, as on Windows); false when it failed
+// otherwise or, unusually, connected at once.
+bool SocketConnectStarted(Socket s, const void *address, int length);
+// After a non-blocking connect showed writable: whether it connected (a
+// refused one can show writable on POSIX systems, never on Windows).
+bool SocketConnected(Socket s);
 
 // Files. Times are seconds since 1 January 1970, UTC.
 struct FileInfo {

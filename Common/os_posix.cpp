@@ -6,6 +6,8 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -93,6 +95,8 @@ void ThreadDetach(Thread *thread) {
   thread->detached = true;
 }
 
+uint32_t CurrentThreadId() { return static_cast<uint32_t>(syscall(SYS_gettid)); }
+
 struct Semaphore {
   std::mutex lock;
   std::condition_variable posted;
@@ -164,6 +168,39 @@ int SocketWaitReadable(Socket s, uint32_t timeoutMs) {
   if (result < 0) return errno == EINTR ? 0 : -1;
   // A closed or failed socket counts as readable: the read reports it.
   return result > 0 ? 1 : 0;
+}
+
+bool SocketSetNonBlocking(Socket s) {
+  int fd = static_cast<int>(s);
+  int flags = fcntl(fd, F_GETFL, 0);
+  return flags >= 0 && fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
+}
+
+void SocketSetTimeouts(Socket s, uint32_t timeoutMs) {
+  timeval limit{static_cast<time_t>(timeoutMs / 1000), static_cast<suseconds_t>(timeoutMs % 1000) * 1000};
+  setsockopt(static_cast<int>(s), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+  setsockopt(static_cast<int>(s), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+}
+
+bool SocketConnectStarted(Socket s, const void *address, int length) {
+  if (connect(static_cast<int>(s), static_cast<const sockaddr *>(address),
+              static_cast<socklen_t>(length)) == 0)
+    return false;
+  // Winsock answers every non-blocking connect with "would block" and
+  // reports a refusal only later; Linux may refuse a loopback connect at once.
+  return errno == EINPROGRESS || errno == ECONNREFUSED;
+}
+
+bool SocketConnected(Socket s) {
+  int error = 0;
+  socklen_t length = sizeof error;
+  if (getsockopt(static_cast<int>(s), SOL_SOCKET, SO_ERROR, &error, &length) != 0) return false;
+  if (error != 0) return false;
+  // A connect refused at once leaves no pending error; only a connected
+  // socket has a peer.
+  sockaddr_storage peer;
+  socklen_t peerLength = sizeof peer;
+  return getpeername(static_cast<int>(s), reinterpret_cast<sockaddr *>(&peer), &peerLength) == 0;
 }
 
 bool FileQuery(const char *path, FileInfo *info) {

@@ -36,6 +36,8 @@ Thread *ThreadStart(ThreadEntry entry, void *arg, size_t stackBytes) {
   return thread;
 }
 
+uint32_t CurrentThreadId() { return GetCurrentThreadId(); }
+
 bool ThreadJoin(Thread *thread, uint32_t timeoutMs) {
   if (!thread) return true;
   if (WaitForSingleObject(thread->handle, timeoutMs) != WAIT_OBJECT_0) return false;
@@ -97,6 +99,32 @@ int SocketWaitReadable(Socket s, uint32_t timeoutMs) {
   int result = select(0, &readable, nullptr, nullptr, &wait);
   if (result == SOCKET_ERROR) return -1;
   return result > 0 ? 1 : 0;
+}
+
+bool SocketSetNonBlocking(Socket s) {
+  u_long on = 1;
+  return ioctlsocket(static_cast<SOCKET>(s), FIONBIO, &on) == 0;
+}
+
+void SocketSetTimeouts(Socket s, uint32_t timeoutMs) {
+  DWORD limit = timeoutMs;
+  const char *value = reinterpret_cast<const char *>(&limit);
+  setsockopt(static_cast<SOCKET>(s), SOL_SOCKET, SO_RCVTIMEO, value, sizeof limit);
+  setsockopt(static_cast<SOCKET>(s), SOL_SOCKET, SO_SNDTIMEO, value, sizeof limit);
+}
+
+bool SocketConnectStarted(Socket s, const void *address, int length) {
+  if (connect(static_cast<SOCKET>(s), static_cast<const sockaddr *>(address), length) == 0)
+    return false;
+  return WSAGetLastError() == WSAEWOULDBLOCK;
+}
+
+bool SocketConnected(Socket s) {
+  int error = 0;
+  int length = sizeof error;
+  return getsockopt(static_cast<SOCKET>(s), SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&error),
+                    &length) == 0 &&
+         error == 0;
 }
 
 // FILETIME counts 100 ns steps since 1601; Unix time seconds since 1970.
