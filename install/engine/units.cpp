@@ -2,6 +2,7 @@
 
 #include "container.h"
 #include "install.h"
+#include "launcher.h"
 #include "translator.h"
 
 namespace install {
@@ -10,6 +11,7 @@ void InitializeInstallUnits() {
   forms::RegisterStreamClass(TInstall::StaticClass());
   forms::RegisterStreamClass(TInstallMainForm::StaticClass());
   forms::RegisterStreamClass(TTranslator::StaticClass());
+  forms::RegisterStreamClass(TProgramLauncher::StaticClass());
   InitializeContainerList();
 }
 
