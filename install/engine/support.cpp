@@ -1,0 +1,129 @@
+#include "support.h"
+
+#include <cctype>
+
+#include "exceptions.h"
+
+namespace install {
+
+using namespace forms;
+
+std::string AddTrailingBackslash(const std::string& s) {
+  return s.empty() || s.back() == '\\' ? s : s + '\\';
+}
+
+std::string RemoveTrailingBackslash(const std::string& s) {
+  return !s.empty() && s.back() == '\\' ? s.substr(0, s.size() - 1) : s;
+}
+
+int GetFieldCount(const std::string& s, char delimiter) {
+  int count = 0;
+  for (char c : s)
+    if (c == delimiter) ++count;
+  if (!s.empty() && s.back() != delimiter) ++count;
+  return count;
+}
+
+std::string GetDelimitedField(const std::string& s, int n, char delimiter) {
+  size_t start = 0;
+  for (int i = 1; i < n; ++i) {
+    size_t next = s.find(delimiter, start);
+    if (next == std::string::npos) return "";
+    start = next + 1;
+  }
+  size_t end = s.find(delimiter, start);
+  return s.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+void SplitToStrings(const std::string& s, char delimiter, TStringList& list) {
+  list.Clear();
+  int count = GetFieldCount(s, delimiter);
+  for (int i = 1; i <= count; ++i) list.Add(GetDelimitedField(s, i, delimiter));
+}
+
+std::string TextAfterColon(const std::string& s) {
+  size_t colon = s.find(':');
+  return colon == std::string::npos ? s : s.substr(colon + 1);
+}
+
+std::string MakeFileNameSafe(const std::string& s) {
+  std::string out;
+  for (char c : s) {
+    if (c == '/')
+      out += '-';
+    else if (std::string("\"*:;<>?\\|").find(c) == std::string::npos)
+      out += c;
+  }
+  return out;
+}
+
+const std::vector<std::string> kOSVerTypeNames = {
+    "os31win32", "oswin95", "oswinNT", "oswinNT351", "osUnidentified",
+    "osLinux",   "oswin2K", "oswin98", "oswinME",    "oswinXP"};
+
+TOSVerType ClassifyOSVersion(uint32_t platform, uint32_t major, uint32_t minor) {
+  switch (platform) {
+    case 0:
+      return os31win32;
+    case 1:
+      return minor == 90 ? oswinME : oswin98;
+    case 2:
+      if (major > 5 || (major == 5 && minor > 0)) return oswinXP;
+      if (major == 5) return oswin2K;
+      if (major == 4) return oswinNT;
+      return oswinNT351;
+    default:
+      return osUnidentified;
+  }
+}
+
+namespace {
+
+std::string IdentifierCharacters(const std::string& s) {
+  std::string out;
+  for (char c : s)
+    if (std::isalnum(static_cast<unsigned char>(c)) || c == '_') out += c;
+  return out;
+}
+
+std::string NameStem(const TComponent& component, const std::string& base) {
+  if (!component.InheritsFrom("TCustomInstallFile")) return base;
+  size_t dot = base.rfind('.');
+  std::string name = dot == std::string::npos ? base : base.substr(0, dot);
+  std::string extension = dot == std::string::npos ? "" : base.substr(dot + 1);
+  return "IF" + IdentifierCharacters(name) + "_" + IdentifierCharacters(extension);
+}
+
+}  // namespace
+
+void MakeUniqueComponentName(TComponent& component, const std::string& base) {
+  std::string stem = NameStem(component, base);
+  for (int counter = 0; counter < kMaxUniqueNameTries; ++counter) {
+    try {
+      component.SetName(counter == 0 ? stem : stem + IntToStr(counter));
+      return;
+    } catch (const EComponentError&) {
+    }
+  }
+  throw EQuendricAbnormal(Format("Could not find a free component name for %s", {stem}));
+}
+
+const ClassInfo& TInstallInformation::StaticClass() {
+  using C = TInstallInformation;
+  static const ClassInfo info{
+      "TInstallInformation", &TPersistent::StaticClass(), nullptr,
+      {StringProp<C>("CompanyName", &C::CompanyName, &C::SetCompanyName),
+       StringProp<C>("ProductName", &C::ProductName, &C::SetProductName),
+       StringProp<C>("Version", &C::Version, &C::SetVersion)}};
+  return info;
+}
+
+const ClassInfo& TRegistrationInformation::StaticClass() {
+  using C = TRegistrationInformation;
+  static const ClassInfo info{"TRegistrationInformation", &TPersistent::StaticClass(), nullptr,
+                              {StringProp<C>("RegCompany", &C::RegCompany, &C::SetRegCompany),
+                               StringProp<C>("RegOwner", &C::RegOwner, &C::SetRegOwner)}};
+  return info;
+}
+
+}  // namespace install

@@ -1,0 +1,71 @@
+#include "fixtures.h"
+
+namespace install_test {
+
+using namespace forms;
+using namespace install;
+
+std::vector<std::string>& Journal() {
+  static std::vector<std::string> journal;
+  return journal;
+}
+
+const ClassInfo& TTestObject::StaticClass() {
+  using C = TTestObject;
+  static const ClassInfo info{"TTestObject", &TInstallObject::StaticClass(),
+                              [](TComponent* owner) -> TComponent* { return New<TTestObject>(owner); },
+                              {ContainerProperty(), IntProp<C>("TypeNumber", &C::TypeNumber, &C::SetTypeNumber),
+                               BoolProp<C>("WithContainer", &C::WithContainer, &C::SetWithContainer)}};
+  return info;
+}
+
+void TTestObject::Loaded() {
+  Journal().push_back("loaded " + Name());
+  TInstallObject::Loaded();
+}
+
+void TTestObject::DoInstall() {
+  Journal().push_back("install " + Name());
+  TInstallObject::DoInstall();
+}
+
+void TTestObject::DoInformationEvent(TComponent* sender, int code, TPersistent*) {
+  Journal().push_back(Name() + " heard " + std::to_string(code) + " from " + sender->Name());
+}
+
+void TTestObject::WriteUninstallInfo(const std::string& key) { Journal().push_back(Name() + " uninstall " + key); }
+
+const ClassInfo& TpsContainerDestDir::StaticClass() {
+  static const ClassInfo info{"TpsContainerDestDir", &TCustomPathSpecifier::StaticClass()};
+  return info;
+}
+
+void TpsContainerDestDir::GetPath(TComponent* obj, std::string& path) {
+  auto* object = dynamic_cast<TInstallObject*>(obj);
+  path = object && object->Container() ? object->Container()->GetFullDestDir() : "";
+}
+
+void EngineTest::SetUp() {
+  Journal().clear();
+  InitializeInstallUnits();
+  RegisterStreamClass(TTestObject::StaticClass());
+  InitializeApplication();
+  owner_ = New<TComponent>(nullptr);
+  New<TpsContainerDestDir>(owner_)->SetName("psContainerDestDir");
+}
+
+void EngineTest::TearDown() {
+  Free(owner_);
+  FinalizeApplication();
+  FinalizeInstallUnits();
+}
+
+TTestObject* EngineTest::Object(const std::string& name, int type_number, TInstallContainer* container) {
+  auto* object = New<TTestObject>(owner_);
+  object->SetName(name);
+  object->SetTypeNumber(type_number);
+  if (container) object->SetContainer(container);
+  return object;
+}
+
+}  // namespace install_test

@@ -1,0 +1,57 @@
+// Test support for the engine: the installer's units and application object
+// for the length of one test, and a plain install object whose registered
+// type and processing are set by the test and whose calls are journalled.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "application.h"
+#include "container.h"
+#include "units.h"
+
+namespace install_test {
+
+std::vector<std::string>& Journal();
+
+class TTestObject : public install::TInstallObject {
+  FORMS_CLASS(TTestObject)
+public:
+  int RegisteredType() const override { return type_number_; }
+  void Loaded() override;
+  void DoInstall() override;
+  void DoInformationEvent(forms::TComponent* sender, int code, forms::TPersistent* param) override;
+  void WriteUninstallInfo(const std::string& key) override;
+
+  int32_t TypeNumber() const { return type_number_; }
+  void SetTypeNumber(int32_t v) { type_number_ = v; }
+  bool WithContainer() const { return ProcessWithContainer(); }
+  void SetWithContainer(bool v) { SetProcessWithContainer(v); }
+
+private:
+  int32_t type_number_ = 2000;
+};
+
+// Stands in for the standard container-destination specifier that the
+// objects take when they join a container: it answers the container's
+// destination.
+class TpsContainerDestDir : public install::TCustomPathSpecifier {
+  FORMS_CLASS(TpsContainerDestDir)
+public:
+  void GetPath(forms::TComponent* obj, std::string& path) override;
+};
+
+// Units and application up for each test, down (in the program's order)
+// after it.
+class EngineTest : public ::testing::Test {
+protected:
+  void SetUp() override;
+  void TearDown() override;
+  // A test object owned by the owner made for the test.
+  TTestObject* Object(const std::string& name, int type_number, install::TInstallContainer* container = nullptr);
+  forms::TComponent* owner_ = nullptr;
+};
+
+}  // namespace install_test

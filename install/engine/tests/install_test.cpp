@@ -1,0 +1,168 @@
+#include "install.h"
+
+#include <gtest/gtest.h>
+
+#include "exceptions.h"
+#include "fixtures.h"
+
+namespace install_test {
+namespace {
+
+using namespace forms;
+using namespace install;
+
+const char* const kScript = R"(
+TInstallMainForm InstallMainForm {
+  Caption = "Install"
+  TTestObject Files {
+    Container = Install1      // the engine stands further down
+    TypeNumber = 1000
+    WithContainer = True
+  }
+  TInstall Install1 {
+    DestDir = "\\Product"
+    Information.ProductName = "Monitor"
+    InstallTypes = [itFull, itCompact]
+    AutoMaximizeWindow = True
+    HideMainForm = True
+    PresetupFiles = ("readme.txt", "  ", "", "license.txt")
+  }
+  TTestObject Link {
+    Container = Install1
+    TypeNumber = 8000
+  }
+}
+)";
+
+class Engine : public EngineTest {
+protected:
+  TInstallMainForm* Load(std::vector<std::string> arguments, const std::string& script = kScript) {
+    arguments.insert(arguments.begin(), "install.exe");
+    SetProgramArguments(arguments);
+    return Application()->CreateForm<TInstallMainForm>(script);
+  }
+  std::string LoadError(std::vector<std::string> arguments, const std::string& script = kScript) {
+    try {
+      Load(std::move(arguments), script);
+    } catch (const Exception& error) {
+      return error.Message();
+    }
+    return "";
+  }
+};
+
+TEST_F(Engine, LoadsTheScriptWithItsValuesDefaultsAndReferences) {
+  TInstallMainForm* form = Load({"-sC:\\Loader"});
+  TCustomInstall* install = TCustomInstall::Instance();
+  ASSERT_TRUE(install);
+  EXPECT_EQ(install->Owner(), form);
+  EXPECT_EQ(form->Width(), 729);
+  EXPECT_EQ(install->DestDir(), "\\Product");
+  EXPECT_EQ(install->Information().ProductName(), "Monitor");
+  EXPECT_EQ(install->Information().CompanyName(), "My Company");
+  EXPECT_EQ(install->PresetupFiles(), (TStringList{"readme.txt", "license.txt"}));
+  EXPECT_TRUE(install->RunAutomatic());
+  EXPECT_TRUE(install->UseLoadingProgram());
+  EXPECT_FALSE(install->Reboot());
+  // Both stay as stored while loading.
+  EXPECT_TRUE(install->AutoMaximizeWindow());
+  EXPECT_TRUE(install->HideMainForm());
+  EXPECT_EQ(install->HelperCount(), 2);
+  EXPECT_EQ(install->Helpers(0)->Name(), "Files");
+  EXPECT_EQ(install->LoaderDirectory(), "C:\\Loader");
+  EXPECT_EQ(install->InstallType(), itCompact);
+  EXPECT_EQ(install->Helpers(1)->InstallType(), itCompact);
+  EXPECT_EQ(form->Left(), -2 * 729);
+  EXPECT_EQ(form->Top(), -2 * 472);
+  install->SetAutoMaximizeWindow(true);
+  EXPECT_FALSE(install->HideMainForm());
+  install->SetHideMainForm(true);
+  EXPECT_FALSE(install->AutoMaximizeWindow());
+}
+
+TEST_F(Engine, InstallTypeFollowsTheOfferedTypes) {
+  struct Case {
+    const char* types;
+    TInstallType expected;
+  } cases[] = {{"[itFull, itCompact]", itCompact}, {"[itCompact, itDefault]", itDefault},
+               {"[itFull]", itFull}, {"[]", itFull}, {"[itCustom]", itFull}};
+  for (const auto& c : cases) {
+    Load({}, std::string("TInstallMainForm F { TInstall I { InstallTypes = ") + c.types + " } }");
+    EXPECT_EQ(TCustomInstall::Instance()->InstallType(), c.expected) << c.types;
+    Free(Application()->MainForm());
+  }
+}
+
+TEST_F(Engine, FirstActivationRunsTheInstallationOnceAndEnds) {
+  TInstallMainForm* form = Load({});
+  int earlier_handler_calls = 0;
+  TCustomInstall* install = TCustomInstall::Instance();
+  install->Information().SetProductName("Monitor");
+  form->Activate();
+  EXPECT_TRUE(install->FirstActivationDone());
+  EXPECT_EQ(form->WindowState(), TWindowState::wsMaximized);
+  EXPECT_TRUE(install->Installed());
+  EXPECT_TRUE(Application()->Terminated());
+  // Files goes with its container; the link waits for a pass of its own.
+  std::vector<std::string> expected = {
+      "loaded Files",
+      "loaded Link",
+      "Link heard -990 from Install1",
+      "Link heard -999 from Install1",
+      "install Files",
+      "Files uninstall \\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Monitor",
+      "Link heard -989 from Install1"};
+  EXPECT_EQ(Journal(), expected);
+  // The form has its own handler back.
+  form->SetOnActivate([&](TComponent*) { ++earlier_handler_calls; });
+  form->Activate();
+  EXPECT_EQ(earlier_handler_calls, 1);
+}
+
+TEST_F(Engine, WithoutRunAutomaticTheFormShowsAndNothingRuns) {
+  TInstallMainForm* form =
+      Load({}, "TInstallMainForm F { TInstall I { RunAutomatic = False AutoMaximizeWindow = False } }");
+  form->Activate();
+  form->Activate();
+  EXPECT_TRUE(TCustomInstall::Instance()->FirstActivationDone());
+  EXPECT_FALSE(TCustomInstall::Instance()->Installed());
+  EXPECT_FALSE(Application()->Terminated());
+  EXPECT_EQ(form->WindowState(), TWindowState::wsNormal);
+}
+
+TEST_F(Engine, CommandLineAndLoadingErrors) {
+  EXPECT_EQ(LoadError({"-x"}),
+            "Invalid parameter <-x>. Valid command line parameters are: -b (Build), -d (Debug), -f (Transfer to "
+            "floppies), -e (Called by self-extractor), -r (After reboot)");
+  const std::string forgot =
+      "You forgot to pass in the build directory. In Run | Parameters, follow this format: -d \"-sC:\\My Build\"";
+  EXPECT_EQ(LoadError({"-d"}), forgot);
+  EXPECT_EQ(LoadError({"-d", "-s  "}), forgot);
+  EXPECT_EQ(LoadError({"*x", "-d", "-sC:\\Build"}), "");
+}
+
+TEST_F(Engine, EveryComponentIsLoadedBeforeTheChosenModeRuns) {
+  EXPECT_EQ(LoadError({"-b", "-r"}), "This installer cannot build a distribution");
+  EXPECT_EQ(Journal(), (std::vector<std::string>{"loaded Files", "loaded Link"}));
+  Journal().clear();
+  EXPECT_EQ(LoadError({"-f"}), "This installer cannot copy an installation to floppy disks");
+}
+
+TEST_F(Engine, OneEngineOnAFormOnly) {
+  TInstallMainForm* form = Load({});
+  EXPECT_THROW(New<TInstall>(form), IEInstall);
+  Free(form);
+  EXPECT_THROW(New<TInstall>(owner_), IEInstall);
+  EXPECT_EQ(TCustomInstall::Instance(), nullptr);
+  EXPECT_NE(New<TInstall>(New<TInstallMainForm>(owner_)), nullptr);
+}
+
+TEST_F(Engine, TheScriptGoesBeforeTheListsThatReferToIt) {
+  Load({});
+  FinalizeApplication();
+  EXPECT_EQ(TCustomInstall::Instance(), nullptr);
+  EXPECT_TRUE(ContainerList()->Items().empty());
+}
+
+}  // namespace
+}  // namespace install_test

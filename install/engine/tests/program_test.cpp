@@ -1,0 +1,107 @@
+// Runs install.exe as a user would and reads the message box it shows on a
+// bad command line, as the user sees it.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+struct Outcome {
+  bool exited = false;
+  DWORD exit_code = 0;
+  std::string box_caption;
+  std::string box_text;
+};
+
+struct BoxSearch {
+  DWORD process_id;
+  HWND box = nullptr;
+};
+
+BOOL CALLBACK FindBox(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<BoxSearch*>(context);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  char class_name[32] = {};
+  GetClassNameA(window, class_name, sizeof class_name);
+  if (owner == search->process_id && std::string(class_name) == "#32770" && IsWindowVisible(window)) {
+    search->box = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// Starts install.exe with the arguments; presses OK on the first message box
+// it shows. Gives up after a minute.
+Outcome RunInstaller(const std::string& arguments) {
+  std::string command = "install.exe " + arguments;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  Outcome outcome;
+  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    ADD_FAILURE() << "cannot start " << command << ": " << GetLastError();
+    return outcome;
+  }
+  for (int step = 0; step < 600; ++step) {
+    if (WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0) {
+      outcome.exited = true;
+      break;
+    }
+    BoxSearch search{process.dwProcessId};
+    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+    if (search.box && outcome.box_text.empty()) {
+      char text[1024] = {};
+      GetDlgItemTextA(search.box, 0xFFFF, text, sizeof text);
+      outcome.box_text = text;
+      GetWindowTextA(search.box, text, sizeof text);
+      outcome.box_caption = text;
+      PostMessageA(search.box, WM_COMMAND, IDOK, 0);
+    }
+  }
+  if (!outcome.exited) TerminateProcess(process.hProcess, 99);
+  GetExitCodeProcess(process.hProcess, &outcome.exit_code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return outcome;
+}
+
+const char* const kInvalid =
+    "Invalid parameter <%s>. Valid command line parameters are: -b (Build), -d (Debug), -f (Transfer to floppies), -e "
+    "(Called by self-extractor), -r (After reboot).";
+
+std::string Invalid(const std::string& argument) {
+  std::string text = kInvalid;
+  return text.replace(text.find("%s"), 2, argument);
+}
+
+TEST(InstallProgram, RefusesABadCommandLineWithTheMessage) {
+  struct Case {
+    const char* arguments;
+    std::string message;
+  } cases[] = {
+      {"-x", Invalid("-x")},
+      {"*x -", Invalid("-")},
+      {"\"-sC:\\dist\\\" -q", Invalid("-q")},  // the quote ends the group, -q stays an argument
+      {"-d", "You forgot to pass in the build directory. In Run | Parameters, follow this format: -d \"-sC:\\My "
+             "Build\"."},
+  };
+  for (const auto& c : cases) {
+    Outcome outcome = RunInstaller(c.arguments);
+    EXPECT_TRUE(outcome.exited) << c.arguments;
+    EXPECT_EQ(outcome.exit_code, 1u) << c.arguments;
+    EXPECT_EQ(outcome.box_caption, "Install") << c.arguments;
+    EXPECT_EQ(outcome.box_text, c.message) << c.arguments;
+  }
+}
+
+TEST(InstallProgram, StartsFromItsScriptRunsAndEnds) {
+  Outcome outcome = RunInstaller("*x \"-sC:\\My Build\"");
+  EXPECT_TRUE(outcome.exited);
+  EXPECT_EQ(outcome.box_text, "");
+  EXPECT_EQ(outcome.exit_code, 0u);
+}
+
+}  // namespace

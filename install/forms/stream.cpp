@@ -1,0 +1,342 @@
+#include "stream.h"
+
+#include <cctype>
+#include <vector>
+
+namespace forms {
+
+namespace {
+
+constexpr int kMaxNesting = 64;
+
+enum class TokenKind { Identifier, Integer, String, Symbol, End };
+
+struct Token {
+  TokenKind kind = TokenKind::End;
+  std::string text;  // identifier, decoded string, integer digits or the symbol
+  int line = 1;
+};
+
+class Lexer {
+public:
+  explicit Lexer(const std::string& text) : text_(text) {}
+
+  Token Next() {
+    SkipBlanksAndComments();
+    Token token;
+    token.line = line_;
+    if (pos_ >= text_.size()) return token;
+    char c = text_[pos_];
+    if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
+      token.kind = TokenKind::Identifier;
+      while (pos_ < text_.size() && (std::isalnum(static_cast<unsigned char>(text_[pos_])) ||
+                                     text_[pos_] == '_'))
+        token.text += text_[pos_++];
+    } else if (std::isdigit(static_cast<unsigned char>(c)) || c == '-') {
+      token.kind = TokenKind::Integer;
+      token.text += text_[pos_++];
+      while (pos_ < text_.size() && std::isalnum(static_cast<unsigned char>(text_[pos_])))
+        token.text += text_[pos_++];
+    } else if (c == '"') {
+      token.kind = TokenKind::String;
+      ++pos_;
+      token.text = ReadStringBody(token.line);
+    } else if (std::string("{}[](),=.").find(c) != std::string::npos) {
+      token.kind = TokenKind::Symbol;
+      token.text = std::string(1, c);
+      ++pos_;
+    } else {
+      throw EReadError(Format("Line %d: unexpected character '%s'", {int64_t{line_}, std::string(1, c)}));
+    }
+    return token;
+  }
+
+private:
+  void SkipBlanksAndComments() {
+    while (pos_ < text_.size()) {
+      char c = text_[pos_];
+      if (c == '\n') {
+        ++line_;
+        ++pos_;
+      } else if (std::isspace(static_cast<unsigned char>(c))) {
+        ++pos_;
+      } else if (c == '/' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '/') {
+        while (pos_ < text_.size() && text_[pos_] != '\n') ++pos_;
+      } else {
+        return;
+      }
+    }
+  }
+
+  std::string ReadStringBody(int line) {
+    std::string out;
+    while (true) {
+      if (pos_ >= text_.size() || text_[pos_] == '\n')
+        throw EReadError(Format("Line %d: unterminated string", {int64_t{line}}));
+      char c = text_[pos_++];
+      if (c == '"') return out;
+      if (c != '\\') {
+        out += c;
+        continue;
+      }
+      if (pos_ >= text_.size()) continue;  // reported as unterminated above
+      char escape = text_[pos_++];
+      switch (escape) {
+        case 'n': out += '\n'; break;
+        case 'r': out += '\r'; break;
+        case 't': out += '\t'; break;
+        case '"': out += '"'; break;
+        case '\\': out += '\\'; break;
+        case 'x': {
+          int32_t value = 0;
+          std::string hex = "0x" + text_.substr(pos_, 2);
+          if (hex.size() != 4 || !TryStrToInt(hex, value))
+            throw EReadError(Format("Line %d: bad \\x escape", {int64_t{line}}));
+          out += static_cast<char>(value);
+          pos_ += 2;
+          break;
+        }
+        default:
+          throw EReadError(Format("Line %d: unknown escape \\%s", {int64_t{line}, std::string(1, escape)}));
+      }
+    }
+  }
+
+  const std::string& text_;
+  size_t pos_ = 0;
+  int line_ = 1;
+};
+
+struct Fixup {
+  TPersistent* object;
+  const PropInfo* property;
+  std::string name;
+  int line;
+};
+
+class Reader {
+public:
+  Reader(TComponent& root, const std::string& text) : root_(root), lexer_(text) { Advance(); }
+
+  void Read() {
+    Token class_token = Expect(TokenKind::Identifier, "a class name");
+    Token name_token = Expect(TokenKind::Identifier, "an object name");
+    if (!root_.InheritsFrom(class_token.text))
+      Fail(class_token, Format("%s is not the class of %s", {class_token.text, root_.ClassName()}));
+    Begin(root_);
+    if (!name_token.text.empty()) root_.SetName(name_token.text);
+    ReadBody(root_, 1);
+    if (token_.kind != TokenKind::End) Fail(token_, "text after the end of the root object");
+    ResolveFixups();
+    for (TComponent* component : loaded_) component->Loaded();
+    for (TComponent* component : loaded_) component->AfterLoaded();
+  }
+
+private:
+  [[noreturn]] void Fail(const Token& at, const std::string& what) {
+    throw EReadError(Format("Line %d: %s", {int64_t{at.line}, what}));
+  }
+
+  void Advance() { token_ = lexer_.Next(); }
+
+  bool IsSymbol(const char* symbol) const {
+    return token_.kind == TokenKind::Symbol && token_.text == symbol;
+  }
+
+  Token Expect(TokenKind kind, const std::string& what) {
+    if (token_.kind != kind) Fail(token_, "expected " + what);
+    Token taken = token_;
+    Advance();
+    return taken;
+  }
+
+  void ExpectSymbol(const char* symbol) {
+    if (!IsSymbol(symbol)) Fail(token_, std::string("expected '") + symbol + "'");
+    Advance();
+  }
+
+  void Begin(TComponent& component) {
+    component.SetLoading(true);
+    loaded_.push_back(&component);
+  }
+
+  // The body of an object: '{' then properties and held objects, then '}'.
+  void ReadBody(TComponent& object, int depth) {
+    if (depth > kMaxNesting) Fail(token_, "objects nested too deeply");
+    ExpectSymbol("{");
+    while (!IsSymbol("}")) {
+      Token first = Expect(TokenKind::Identifier, "a property or a class name");
+      if (token_.kind == TokenKind::Identifier)
+        ReadHeldObject(object, first, depth);
+      else
+        ReadProperty(object, first);
+    }
+    Advance();
+  }
+
+  void ReadHeldObject(TComponent& parent, const Token& class_token, int depth) {
+    Token name_token = Expect(TokenKind::Identifier, "an object name");
+    const ClassInfo* info = FindClass(class_token.text);
+    if (!info || !info->create) Fail(class_token, "Class " + class_token.text + " not found");
+    TComponent* child = info->create(&root_);
+    Begin(*child);
+    try {
+      child->SetName(name_token.text);
+    } catch (const EComponentError& error) {
+      Fail(name_token, error.Message());
+    }
+    child->SetParentComponent(&parent);
+    ReadBody(*child, depth + 1);
+  }
+
+  void ReadProperty(TPersistent& object, const Token& name_token) {
+    TPersistent* target = &object;
+    const PropInfo* property = FindProperty(*target, name_token);
+    while (IsSymbol(".")) {
+      if (property->kind != PropKind::Object)
+        Fail(name_token, "Property " + property->name + " holds no properties");
+      target = property->get_object(*target);
+      Advance();
+      property = FindProperty(*target, Expect(TokenKind::Identifier, "a property name"));
+    }
+    ExpectSymbol("=");
+    ReadValue(*target, *property);
+  }
+
+  const PropInfo* FindProperty(TPersistent& object, const Token& name_token) {
+    const PropInfo* property = object.ClassType().FindProperty(name_token.text);
+    if (!property)
+      Fail(name_token, "Property " + name_token.text + " does not exist in " + object.ClassName());
+    return property;
+  }
+
+  [[noreturn]] void BadValue(const Token& at, const PropInfo& property) {
+    Fail(at, "Invalid value '" + at.text + "' for property " + property.name);
+  }
+
+  int64_t OrdinalOf(const Token& at, const PropInfo& property) {
+    for (size_t i = 0; i < property.names.size(); ++i)
+      if (SameText(property.names[i], at.text)) return static_cast<int64_t>(i);
+    BadValue(at, property);
+  }
+
+  void ReadValue(TPersistent& object, const PropInfo& property) {
+    Token value = token_;
+    switch (property.kind) {
+      case PropKind::Bool:
+        if (value.kind != TokenKind::Identifier ||
+            !(SameText(value.text, "True") || SameText(value.text, "False")))
+          BadValue(value, property);
+        Advance();
+        property.set_ordinal(object, SameText(value.text, "True") ? 1 : 0);
+        return;
+      case PropKind::Int: {
+        int32_t number = 0;
+        if (value.kind != TokenKind::Integer || !TryStrToInt(value.text, number))
+          BadValue(value, property);
+        Advance();
+        property.set_ordinal(object, number);
+        return;
+      }
+      case PropKind::Enum:
+        if (value.kind != TokenKind::Identifier) BadValue(value, property);
+        Advance();
+        property.set_ordinal(object, OrdinalOf(value, property));
+        return;
+      case PropKind::Set:
+        property.set_ordinal(object, ReadSet(property));
+        return;
+      case PropKind::String:
+        property.set_string(object, ReadString(property));
+        return;
+      case PropKind::Strings:
+        property.set_strings(object, ReadStringList(property));
+        return;
+      case PropKind::Component:
+        if (value.kind != TokenKind::Identifier) BadValue(value, property);
+        Advance();
+        if (SameText(value.text, "nil"))
+          property.set_component(object, nullptr);
+        else
+          fixups_.push_back({&object, &property, value.text, value.line});
+        return;
+      case PropKind::Event:
+        if (value.kind != TokenKind::Identifier) BadValue(value, property);
+        Advance();
+        BindEvent(object, property, value);
+        return;
+      case PropKind::Object:
+        Fail(value, "Property " + property.name + " is an object: set its properties instead");
+    }
+  }
+
+  int64_t ReadSet(const PropInfo& property) {
+    ExpectSymbol("[");
+    int64_t bits = 0;
+    while (!IsSymbol("]")) {
+      if (bits != 0 || IsSymbol(",")) ExpectSymbol(",");
+      Token element = Expect(TokenKind::Identifier, "a set element");
+      bits |= int64_t{1} << OrdinalOf(element, property);
+    }
+    Advance();
+    return bits;
+  }
+
+  std::string ReadString(const PropInfo& property) {
+    if (token_.kind != TokenKind::String) BadValue(token_, property);
+    std::string text;
+    while (token_.kind == TokenKind::String) {  // adjacent strings join
+      text += token_.text;
+      Advance();
+    }
+    return text;
+  }
+
+  TStringList ReadStringList(const PropInfo& property) {
+    ExpectSymbol("(");
+    TStringList list;
+    while (!IsSymbol(")")) {
+      if (list.Count() > 0) ExpectSymbol(",");
+      list.Add(ReadString(property));
+    }
+    Advance();
+    return list;
+  }
+
+  void BindEvent(TPersistent& object, const PropInfo& property, const Token& value) {
+    if (SameText(value.text, "nil")) {
+      property.set_event(object, std::any());
+      return;
+    }
+    const auto* method = root_.ClassType().FindMethod(value.text);
+    if (!method) Fail(value, "Method " + value.text + " not found in " + root_.ClassName());
+    if (!property.set_event(object, (*method)(root_)))
+      Fail(value, "Method " + value.text + " does not fit event " + property.name);
+  }
+
+  void ResolveFixups() {
+    for (const Fixup& fixup : fixups_) {
+      TComponent* target = SameText(fixup.name, root_.Name()) ? &root_ : root_.FindComponent(fixup.name);
+      if (!target)
+        throw EReadError(Format("Line %d: Unknown component %s", {int64_t{fixup.line}, fixup.name}));
+      const std::string& class_name = fixup.property->value_class().name;
+      if (!target->InheritsFrom(class_name))
+        throw EReadError(Format("Line %d: %s is not a %s for property %s",
+                                {int64_t{fixup.line}, fixup.name, class_name,
+                                 fixup.property->name}));
+      fixup.property->set_component(*fixup.object, target);
+    }
+  }
+
+  TComponent& root_;
+  Lexer lexer_;
+  Token token_;
+  std::vector<TComponent*> loaded_;
+  std::vector<Fixup> fixups_;
+};
+
+}  // namespace
+
+void ReadComponent(TComponent& root, const std::string& text) { Reader(root, text).Read(); }
+
+}  // namespace forms

@@ -1,0 +1,74 @@
+#include "application.h"
+
+#include <gtest/gtest.h>
+
+namespace forms {
+namespace {
+
+class ApplicationTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    InitializeApplication();
+    Application()->SetOnException([this](TComponent*, const std::exception& error) { seen_.push_back(error.what()); });
+  }
+  void TearDown() override { FinalizeApplication(); }
+  std::vector<std::string> seen_;
+};
+
+TEST_F(ApplicationTest, ExceptionsReachTheHandlerExceptTheSilentAbort) {
+  CallHandlingExceptions(nullptr, [] { throw Exception("broken"); });
+  CallHandlingExceptions(nullptr, [] { Abort(); });
+  CallHandlingExceptions(nullptr, [] {});
+  EXPECT_EQ(seen_, std::vector<std::string>{"broken"});
+}
+
+TEST_F(ApplicationTest, TheFirstFormIsTheMainFormUntilItGoes) {
+  TForm* main = Application()->CreateForm<TForm>("TForm Main { Caption = \"Main\" }");
+  TForm* second = Application()->CreateForm<TForm>("TForm Second { }");
+  EXPECT_EQ(Application()->MainForm(), main);
+  EXPECT_EQ(main->Caption(), "Main");
+  EXPECT_FALSE(main->Visible());
+  Free(main);
+  EXPECT_EQ(Application()->MainForm(), nullptr);
+  EXPECT_EQ(Application()->ComponentCount(), 1);
+  (void)second;
+}
+
+TEST_F(ApplicationTest, AFormWhoseStreamFailsIsFreedAgain) {
+  EXPECT_THROW(Application()->CreateForm<TForm>("TForm Broken { Nonsense = 1 }"), EReadError);
+  EXPECT_EQ(Application()->ComponentCount(), 0);
+  EXPECT_EQ(Application()->MainForm(), nullptr);
+}
+
+#ifdef _WIN32
+// An exception raised in an event handler that a window procedure runs
+// reaches the application's handler; the program goes on.
+TEST_F(ApplicationTest, ExceptionsFromWindowEventsReachTheHandler) {
+  TForm* form = Application()->CreateForm<TForm>("TForm Main { Caption = \"Main\" Width = 300 Height = 200 }");
+  int activations = 0;
+  form->SetOnActivate([&](TComponent*) {
+    if (++activations == 1) throw Exception("failed while activating");
+    Abort();
+  });
+  form->Show();
+  Application()->ProcessMessages();
+  EXPECT_GE(activations, 1);
+  EXPECT_EQ(seen_, std::vector<std::string>{"failed while activating"});
+  char caption[32] = {};
+  GetWindowTextA(form->Handle(), caption, sizeof caption);
+  EXPECT_STREQ(caption, "Main");
+  form->SetWindowState(TWindowState::wsMaximized);
+  EXPECT_TRUE(IsZoomed(form->Handle()));
+}
+
+TEST_F(ApplicationTest, ClosingTheMainFormEndsTheMessageLoop) {
+  TForm* form = Application()->CreateForm<TForm>("TForm Main { }");
+  form->SetOnActivate([&](TComponent*) { PostMessageA(form->Handle(), WM_CLOSE, 0, 0); });
+  Application()->Run();
+  EXPECT_TRUE(Application()->Terminated());
+  EXPECT_FALSE(IsWindowVisible(form->Handle()));
+}
+#endif
+
+}  // namespace
+}  // namespace forms
