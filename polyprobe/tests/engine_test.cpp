@@ -269,6 +269,9 @@ TEST_F(Engine, RepliesAreKeptForChecksThatAskForThem) {
   EXPECT_EQ(std::string(two, 2), std::string("\3\0", 2));
   api._pqmGetResultData(&r, 1, data, sizeof data);
   EXPECT_EQ(data[0], '\0');
+  data[0] = 'x';
+  api._pqmGetResultStr(&r, -1, data, sizeof data);
+  EXPECT_EQ(data[0], '\0');
   api._pqmUnlockResult(&r);
 }
 
