@@ -40,6 +40,17 @@ TEST_F(Api, ChecksGetIncreasingIdsAndTheirSettings) {
   EXPECT_EQ(api._pqmGet(handle, second, &missing), 0);
 }
 
+TEST_F(Api, ASecondModuleSetUpKeepsTheResolverAndItsThreads) {
+  void *resolver = api._pqmModuleInit();
+  EXPECT_NE(resolver, nullptr);
+  EXPECT_EQ(api._pqmModuleInit(), resolver);
+  MonitorHandle *handle = Open(kServices);
+  ASSERT_NE(handle, nullptr);
+  char info[64];
+  api._pqmProtocolDesc(handle, "Web", info);
+  EXPECT_STREQ(info, "Web check");
+}
+
 TEST_F(Api, SnmpChecksWithAParameterTakeFiveSamples) {
   MonitorHandle *handle = Open(kServices);
   ASSERT_NE(handle, nullptr);
