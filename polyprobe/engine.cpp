@@ -38,7 +38,6 @@ struct PendingRequest {
   uint32_t startTick;
   uint32_t replyTick;
   int32_t timeout;
-  int32_t port;
   os::Socket socket;  // kInvalidSocket when none
   unsigned char address[16];
   int32_t transport;
@@ -55,7 +54,6 @@ struct PendingRequest {
   uint8_t recorded;  // its outcome is in; it only waits to be freed
   unsigned char *sendBytes;  // the request's own copy
   int32_t sendLength;
-  int32_t total;
 
   unsigned char *reply() { return reinterpret_cast<unsigned char *>(this + 1); }
 };
@@ -220,12 +218,6 @@ CheckItem *PickDueCheck(ProbeEngine *engine) {
   return nullptr;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  c = static_cast<char>(c & ~0x20);
-  return (c >= 'A' && c <= 'F') ? c - 'A' + 10 : 0;
-}
-
 // network:node in hex digits into the IPX address (family, 4 network
 // bytes, 6 node bytes, the port in network order at bytes 12-13).
 void MakeIpxAddress(unsigned char *address, const char *host, int port) {
@@ -237,11 +229,8 @@ void MakeIpxAddress(unsigned char *address, const char *host, int port) {
   char *colon = std::strchr(text, ':');
   const char *node = colon ? colon + 1 : "";
   if (colon) *colon = '\0';
-  unsigned char *network = address + 2, *nodeBytes = address + 6;
-  for (int i = 0; i < 8 && text[i]; ++i)
-    network[i / 2] = static_cast<unsigned char>(network[i / 2] * 16 + HexDigit(text[i]));
-  for (int i = 0; i < 12 && node[i]; ++i)
-    nodeBytes[i / 2] = static_cast<unsigned char>(nodeBytes[i / 2] * 16 + HexDigit(node[i]));
+  HexToBytes(address + 2, text, 4);
+  HexToBytes(address + 6, node, 6);
   address[12] = static_cast<unsigned char>(port >> 8);
   address[13] = static_cast<unsigned char>(port);
 }
@@ -348,8 +337,8 @@ bool PlanRequest(ProbeEngine *engine, CheckItem *copy, RequestPlan *plan) {
   return true;
 }
 
-// Sends a datagram request at once, or gets it ready to wait; the caller
-// holds the pending list's lock.
+// Sends a datagram request at once; a request that expects no reply has
+// then all it waited for. The caller holds the pending list's lock.
 void StartDatagram(ProbeEngine *engine, PendingRequest *request) {
   if (request->sendLength > 0) {
     int sent = static_cast<int>(sendto(os::Raw(request->socket),
@@ -358,7 +347,8 @@ void StartDatagram(ProbeEngine *engine, PendingRequest *request) {
                                        reinterpret_cast<const sockaddr *>(request->address),
                                        AddressLength(request->transport)));
     if (sent < 0) _DebugOut(1, "!error sending packet!");
-  } else if (request->minimumReply <= 0) {
+  }
+  if (request->minimumReply <= 0) {
     request->replyTick = os::TickCount();
     request->done = 1;
     CloseRequestSocket(engine, request);
@@ -386,7 +376,6 @@ void StartRequest(ProbeEngine *engine, CheckItem *copy) {
   request->minimumReply = plan.minimumReply;
   request->timeout = copy->timeout;
   request->transport = plan.transport;
-  request->port = plan.port;
   request->sendBytes = plan.sendBytes;
   request->sendLength = plan.sendLength;
   std::memcpy(request->address, address, sizeof address);
@@ -436,7 +425,6 @@ void AppendData(PendingRequest *request, const unsigned char *data, int length, 
     return;
   }
   if (request->transport == kIcmp) request->received = 0;
-  request->total += length;
   int room = request->bufferSize - request->received;
   int stored = length < room ? length : room;
   if (stored <= 0) return;
@@ -655,5 +643,3 @@ int ProbePendingCount(ProbeEngine *engine) {
 }
 
 void ProbeSetCheckMode(ProbeEngine *engine) { engine->checkMode.store(true); }
-
-Collection *ProbeHandlers(ProbeEngine *engine) { return engine->handlers; }

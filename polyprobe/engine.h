@@ -32,7 +32,5 @@ ProbeEngine *ProbeStart(LockedList *checks, LockedList *protocols);
 void ProbeStop(ProbeEngine *engine);
 int ProbePendingCount(ProbeEngine *engine);
 void ProbeSetCheckMode(ProbeEngine *engine);
-// The registry of built-in handlers, changed under the protocol list's lock.
-Collection *ProbeHandlers(ProbeEngine *engine);
 
 #endif

@@ -144,6 +144,8 @@ void ThreadMain(void *param) {
 }  // namespace
 
 void ThreadTableInit() {
+  // A second set-up keeps the table: the threads it lists still run.
+  if (g_tableLock.load()) return;
   for (ThreadEntryRecord &entry : g_table) ClearEntry(entry);
   g_table[0].id = os::CurrentThreadId();
   g_table[0].name = DupText("Main program thread");

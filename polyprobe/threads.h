@@ -18,8 +18,8 @@ constexpr int kThreadTableSize = 256;
 constexpr int kSemaphoreMaximum = 100;
 
 // The table lives from ThreadTableInit to ThreadTableDone; the caller of
-// ThreadTableInit becomes "Main program thread". Without a table every
-// table operation does nothing.
+// ThreadTableInit becomes "Main program thread" (a table that exists is
+// kept). Without a table every table operation does nothing.
 void ThreadTableInit();
 int ThreadTableDone();  // nonzero when a table was closed
 // Stores `name` (taken over; freed with the heap) for a thread in the table.

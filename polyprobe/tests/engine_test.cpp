@@ -94,6 +94,11 @@ class Engine : public PolyprobeTest {
                                 "<receive><hexadecimal>00</hexadecimal></receive>"},
         {"Quiet", "UDP", silentUdp.port,
          "<send><text>x</text></send><receive><text>x</text></receive>"},
+        // Without receive patterns a connect, or a datagram sent, is all
+        // that is asked.
+        {"Open", "TCP", PeerPort("http"), ""},
+        {"Knock", "UDP", silentUdp.port, "<send><text>x</text></send>"},
+        {"Shut", "TCP", PeerPort("refused"), ""},
     };
   }
   ScriptedServer scripted;
@@ -114,6 +119,9 @@ TEST_F(Engine, EachPeerGivesTheStatusOfItsBehaviour) {
       {"localhost", "WEB", PQM_STATUS_GOOD},
       {"127.0.0.1", "Banner", PQM_STATUS_GOOD},
       {"127.0.0.1", "Echo", PQM_STATUS_GOOD},
+      {"127.0.0.1", "Open", PQM_STATUS_GOOD},
+      {"127.0.0.1", "Knock", PQM_STATUS_GOOD},
+      {"127.0.0.1", "Shut", PQM_STATUS_CONNECTING},
       {"127.0.0.1", "Closer", PQM_STATUS_NO_REPLY},
       {"127.0.0.1", "Silent", PQM_STATUS_NO_REPLY},
       {"127.0.0.1", "Refused", PQM_STATUS_CONNECTING},
@@ -260,6 +268,9 @@ TEST_F(Engine, RepliesAreKeptForChecksThatAskForThem) {
   api._pqmGetResultData(&r, 0, two, 2);
   EXPECT_EQ(std::string(two, 2), std::string("\3\0", 2));
   api._pqmGetResultData(&r, 1, data, sizeof data);
+  EXPECT_EQ(data[0], '\0');
+  data[0] = 'x';
+  api._pqmGetResultStr(&r, -1, data, sizeof data);
   EXPECT_EQ(data[0], '\0');
   api._pqmUnlockResult(&r);
 }

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "jobserver.h"
+#include "netsys.h"
 #include "resolver.h"
 
 namespace {
@@ -107,6 +108,11 @@ TEST_F(ResolverTest, DottedAddressesAreCopiedAndNamesLookedUp) {
   ASSERT_NE(entry, nullptr);
   ASSERT_NE(entry->addresses[0], nullptr);
   EXPECT_EQ(entry->addressLength, 4);
+  HostEntryFree(entry);
+  const unsigned char loopbackAddress[4] = {127, 0, 0, 1};
+  entry = ResolverLookupAddress(resolver, loopbackAddress, AF_INET, 1);
+  ASSERT_NE(entry, nullptr);
+  EXPECT_NE(entry->name, nullptr);
   HostEntryFree(entry);
 }
 
