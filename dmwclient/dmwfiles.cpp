@@ -13,6 +13,8 @@
 #include "oswrap.h"
 #include "tmpmgr.h"
 
+static_assert(sizeof(DBHandle) == 8, "the host's handle record is two ints");
+
 namespace {
 
 // Methods of a file-store object.

@@ -8,7 +8,9 @@
 // Every reply a call relies on must be whole: a short body, a non-zero
 // status or a write count other than the block's length is a failure, and
 // nothing that was not received whole is written to either copy. A handle
-// must not be used by two threads at once. Messages start with "dmwclnt:".
+// must not be used by two threads at once, nor one local target downloaded
+// by two at once (they would share its temporary file). Messages start
+// with "dmwclnt:".
 #ifndef DMWCLIENT_DMWFILES_H
 #define DMWCLIENT_DMWFILES_H
 

@@ -152,9 +152,9 @@ void Deliver(const char *name, char *payload) {
 // Waits for the next event in slices, so that a stop is seen on an idle
 // connection, then reads and dispatches it. False ends the connection.
 bool ProcessEvent(os::Socket connection) {
-  int ready = 0;
-  while (!g_ev.stop && (ready = os::SocketWaitReadable(connection, kSliceMs)) == 0) {
-  }
+  int ready;
+  do ready = os::SocketWaitReadable(connection, kSliceMs);
+  while (ready == 0 && !g_ev.stop);
   if (g_ev.stop || ready < 0) return false;
   char packet[EVENT_PACKET_MAX];
   int length = RecvPacket(connection, packet, sizeof packet, kEventTimeOutMs);

@@ -25,17 +25,27 @@ int SemWaitTimeout(Sem *sem, uint32_t timeoutMs) {
   return os::SemWait(Os(sem), timeoutMs) ? 0 : -1;
 }
 
+// The C runtime's zone state is one set of process-wide variables that
+// parsing TZ rewrites: every use goes through this lock.
+static Sem *ZoneLock() {
+  static LifetimeLock lock;
+  return lock.get();
+}
+
 // The C runtime's zone settings, read once TZ has been parsed.
 #ifdef _WIN32
 static int ZoneOffset() {
+  SemLocked locked(ZoneLock());
   _tzset();
   return static_cast<int>(_timezone);
 }
 static int DayLightFlag() {
+  SemLocked locked(ZoneLock());
   _tzset();
   return _daylight;
 }
 static bool LocalTime(time_t t, std::tm *out) {
+  SemLocked locked(ZoneLock());
   std::tm *result = std::localtime(&t);  // msvcrt keeps one buffer per thread
   if (!result) return false;
   *out = *result;
@@ -43,14 +53,17 @@ static bool LocalTime(time_t t, std::tm *out) {
 }
 #else
 static int ZoneOffset() {
+  SemLocked locked(ZoneLock());
   tzset();
   return static_cast<int>(timezone);
 }
 static int DayLightFlag() {
+  SemLocked locked(ZoneLock());
   tzset();
   return daylight;
 }
 static bool LocalTime(time_t t, std::tm *out) {
+  SemLocked locked(ZoneLock());
   tzset();  // localtime_r need not read TZ itself
   return localtime_r(&t, out) != nullptr;
 }
@@ -94,6 +107,7 @@ xtime_t _DmwEncodeTime(DmwTime *record) {
   local.tm_wday = record->WeekDay;
   local.tm_yday = record->YearDay;
   local.tm_isdst = record->DayLight;
+  SemLocked locked(ZoneLock());
   return static_cast<xtime_t>(std::mktime(&local));
 }
 

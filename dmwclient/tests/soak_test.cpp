@@ -1,0 +1,141 @@
+// Repeated agent cycles with everything that runs at once: the registration
+// and listen threads, events from the server, file transfers on the host's
+// threads and the tear-down, against the fake trend server. Built for the
+// thread sanitizer too; every stop must come back within a few seconds.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "agent.h"
+#include "dmwclnt.h"
+#include "dmwfiles.h"
+#include "evclnt.h"
+#include "globals.h"
+#include "testfiles.h"
+#include "trendserver.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using trendserver::StoredFile;
+
+std::atomic<int> g_events{0};
+std::atomic<int> g_registered{0};
+
+void Component(int code, void *, int) {
+  if (code == 1) g_events++;
+  if (code == 2) g_registered++;
+}
+
+class SoakTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server.listening());
+    WriteFileBytes(base + kSep + "dmwagent.cfg",
+                   "[AGENT]\nServerSocket=" + std::to_string(server.port()) +
+                       "\nRcvTimeOut=2\nRetryDelay=1\n");
+    for (const char *name : {"soak0", "soak1"})
+      server.PutFile(DB_CLASS_CONFIG, name, StoredFile{std::string(3000, 'c'), 1500000000});
+    g_events = 0;
+    g_registered = 0;
+  }
+  static int WaitForListener() {
+    for (int i = 0; i < 500 && Globals().eventListenerPort == 0; i++)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return Globals().eventListenerPort;
+  }
+  static bool WaitFor(const std::atomic<int> &counter, int count) {
+    for (int i = 0; i < 500 && counter < count; i++)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return counter >= count;
+  }
+  // A host thread's transfers: one upload and one download (of a file of
+  // its own: one target is downloaded by one thread at a time) on a
+  // connection of its own.
+  void Transfers(int round, int worker) {
+    const Settings &settings = Globals();
+    int slot = _DMWOpen(settings.server, settings.serverSocket);
+    ASSERT_GE(slot, 0);
+    EXPECT_EQ(_DMWConnectAgent(slot, AgentTypeName()), 0);
+    std::string name = "day" + std::to_string(round) + "_" + std::to_string(worker);
+    WriteFileBytes(std::string(settings.dbPath) + kSep + name + ".dat", std::string(2500, 'd'));
+    EXPECT_EQ(_SendFile(slot, DB_CLASS_TRENDS, settings.dbPath, name.c_str(), ".dat"), 0);
+    std::string download = "soak" + std::to_string(worker);
+    EXPECT_EQ(_RetrieveFile(slot, DB_CLASS_CONFIG, settings.cfgPath, download.c_str(), ".cfg"), 0);
+    _DMWClose(slot);
+  }
+  static void ExpectPromptStop() {
+    auto start = Clock::now();
+    StopAgent();
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+  }
+
+  ScratchDir scratch{"soak_"};
+  const std::string base = scratch.path();
+  trendserver::FakeTrendServer server;
+};
+
+TEST_F(SoakTest, AgentCyclesWithEventsAndTransfers) {
+  for (int round = 0; round < 3; round++) {
+    SCOPED_TRACE(round);
+    InitAgent(base.c_str(), "SOAK", "probe agent");
+    int port = WaitForListener();
+    ASSERT_NE(port, 0);
+    int registeredBefore = g_registered, eventsBefore = g_events;
+    _DMWRegisterForEvent("comp", Component);
+    _DMWRegisterForEvent("other", Component);
+    EXPECT_EQ(StartAgent(), 1);
+
+    trendserver::EventConnection events(port);
+    std::thread sender([&] {
+      for (int i = 0; i < 20; i++) events.Send(i % 5 ? "comp" : "CfgRefresh", "");
+    });
+    std::vector<std::thread> workers;
+    for (int worker = 0; worker < 2; worker++)
+      workers.emplace_back([this, round, worker] { Transfers(round, worker); });
+    for (auto &worker : workers) worker.join();
+    sender.join();
+    EXPECT_TRUE(WaitFor(g_events, eventsBefore + 16));
+    EXPECT_TRUE(WaitFor(g_registered, registeredBefore + 2));
+    for (int worker = 0; worker < 2; worker++) {
+      StoredFile stored;
+      std::string name = "day" + std::to_string(round) + "_" + std::to_string(worker);
+      ASSERT_TRUE(server.GetFile(DB_CLASS_TRENDS, name, &stored)) << name;
+      EXPECT_EQ(stored.bytes, std::string(2500, 'd'));
+    }
+    ExpectPromptStop();  // with the server's event connection open and idle
+    EXPECT_TRUE(events.ClosedByPeer(5000));
+  }
+}
+
+TEST_F(SoakTest, StopIsPromptInEveryState) {
+  // Set up but never started.
+  InitAgent(base.c_str(), "SOAK", "probe agent");
+  ExpectPromptStop();
+
+  // Started while the server refuses: the registration thread waits to retry.
+  server.Refuse();
+  InitAgent(base.c_str(), "SOAK", "probe agent");
+  _DMWRegisterForEvent("comp", Component);
+  EXPECT_EQ(StartAgent(), 1);
+  ExpectPromptStop();
+
+  // Registered and waiting its hour, with a request in progress.
+  server.Resume();
+  server.Answer(0x1006, trendserver::Reply{0, std::string(20, 's'), trendserver::Fault::Delay, 1500});
+  InitAgent(base.c_str(), "SOAK", "probe agent");
+  _DMWRegisterForEvent("comp", Component);
+  EXPECT_EQ(StartAgent(), 1);
+  ASSERT_TRUE(WaitFor(g_registered, 1));
+  int slot = _DMWOpen(Globals().server, Globals().serverSocket);
+  std::thread request([slot] { _DMWGetStatus(slot, nullptr, nullptr, nullptr, nullptr, nullptr); });
+  ASSERT_TRUE(server.WaitForFrames(0x1006, 1, 5000));
+  ExpectPromptStop();
+  request.join();
+}
+
+}  // namespace
