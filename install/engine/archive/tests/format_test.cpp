@@ -241,8 +241,12 @@ TEST(DamagedArchives, DamagedDataGivesAnErrorAndNoCrash) {
   fixture::PutInt(biggerSize, 5 + 132, first.fileSize + 1);
   std::string cutStream = good;
   fixture::PutInt(cutStream, 5 + 20, first.lastDataByte - 20);
+  std::string presetDictionary = good;  // a zlib header asking for a dictionary
+  presetDictionary[first.dataStart] = 0x78;
+  presetDictionary[first.dataStart + 1] = static_cast<char>(0xBB);
   const std::pair<std::string, std::string> cases[] = {
       {flipped, "error"},
+      {presetDictionary, "error"},
       {wrongSize, "The decompressed file's size does not match with the actual size of the "
                   "file.  The file is a.txt"},
       {biggerSize, "The decompressed file's size does not match with the actual size of the "
