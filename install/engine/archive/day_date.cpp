@@ -62,7 +62,13 @@ double FromFileTime(int64_t unixSeconds) {
                    local.tm_min, local.tm_sec & ~1);
 }
 
-int64_t ToFileTime(double dayCount) {
+bool InRange(double dayCount) {
+  // 1 January 0001 and the day after 31 December 9999.
+  return std::isfinite(dayCount) && dayCount >= -693593.0 && dayCount < 2958466.0;
+}
+
+bool ToFileTime(double dayCount, int64_t *unixSeconds) {
+  if (!InRange(dayCount)) return false;
   // Rounded to the second: the fraction of a day seldom holds a whole
   // second exactly, and cutting it would move the time a second back.
   int64_t total = ToSeconds(dayCount);
@@ -77,7 +83,10 @@ int64_t ToFileTime(double dayCount) {
   local.tm_min = static_cast<int>(secondOfDay / 60 % 60);
   local.tm_sec = static_cast<int>(secondOfDay % 60);
   local.tm_isdst = -1;
-  return static_cast<int64_t>(std::mktime(&local));
+  std::time_t time = std::mktime(&local);
+  if (time == static_cast<std::time_t>(-1)) return false;
+  *unixSeconds = static_cast<int64_t>(time);
+  return true;
 }
 
 bool ReadFileDate(const std::string &path, double *dayCount) {
@@ -91,7 +100,8 @@ bool ReadFileDate(const std::string &path, double *dayCount) {
 }
 
 bool WriteFileDate(const std::string &path, double dayCount) {
-  return os::FileSetWriteTime(path.c_str(), ToFileTime(dayCount));
+  int64_t unixSeconds;
+  return ToFileTime(dayCount, &unixSeconds) && os::FileSetWriteTime(path.c_str(), unixSeconds);
 }
 
 }  // namespace day_date

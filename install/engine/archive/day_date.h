@@ -18,8 +18,11 @@ int64_t ToSeconds(double dayCount);
 // The local DOS date-time of a file time (seconds since 1970, UTC) as a
 // day-count date: odd seconds are cut to the even second below.
 double FromFileTime(int64_t unixSeconds);
-// The file time (seconds since 1970, UTC) of a local day-count date.
-int64_t ToFileTime(double dayCount);
+// Whether a day-count date lies within the years 1 to 9999.
+bool InRange(double dayCount);
+// The file time (seconds since 1970, UTC) of a local day-count date; false
+// for a date out of range or one the system's clock can't hold.
+bool ToFileTime(double dayCount, int64_t *unixSeconds);
 
 // The file's modification date; false when the file can't be opened.
 bool ReadFileDate(const std::string &path, double *dayCount);

@@ -37,7 +37,8 @@ bool DataPlaceFits(const TFileHeader &h, int64_t headerPos, int64_t archiveLengt
 }
 
 bool HeaderFits(const TFileHeader &h, int64_t headerPos, int64_t archiveLength, bool spanned) {
-  return h.StringsFit() && h.FileSize() >= 0 && h.CompressedSize() >= 0 &&
+  return h.StringsFit() && day_date::InRange(h.FileDate()) && h.FileSize() >= 0 &&
+         h.CompressedSize() >= 0 &&
          h.NextHeaderPos() >= headerPos + kHeaderSize && h.NextHeaderPos() <= archiveLength &&
          DataPlaceFits(h, headerPos, archiveLength, spanned);
 }

@@ -6,8 +6,11 @@
 // set Abort stops the running operation at its next block, and stays set
 // until its owner clears it when a new installation or build starts.
 // Components that share one abort flag (ShareAbortWith) are all stopped by
-// one cancel. Everything runs on the GUI thread; after every block the
-// application's message pump runs so that a Cancel button can set Abort.
+// one cancel, which ends Compress, Extract and SpanToDisks quietly after
+// OnAborted (CopyFileChecked raises EqcAborted). Other failures raise an
+// EQndrCompress (archive_errors.h) and set Abort. Everything runs on the
+// GUI thread; after every block the application's message pump runs so
+// that a Cancel button can set Abort.
 #ifndef INSTALL_ARCHIVE_QNDR_COMPRESS_H
 #define INSTALL_ARCHIVE_QNDR_COMPRESS_H
 

@@ -12,11 +12,25 @@
 #include "archive_fixture.h"
 #include "qndr_compress.h"
 
+namespace {
+
+// The run's own directory, removed when the fuzzer ends.
+struct RunDirectory {
+  std::filesystem::path path =
+      std::filesystem::temp_directory_path() / ("archive_fuzz_" + std::to_string(getpid()));
+  RunDirectory() { std::filesystem::create_directories(path); }
+  ~RunDirectory() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
+};
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size < 1) return 0;
-  static const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("archive_fuzz_" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
+  static const RunDirectory run;
+  const std::filesystem::path &dir = run.path;
   std::string archivePath = (dir / "files.1").string();
   fixture::WriteFile(archivePath, std::string(reinterpret_cast<const char *>(data) + 1, size - 1));
 

@@ -3,6 +3,7 @@
 // progress records and exact file dates.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 
@@ -107,8 +108,13 @@ TEST_F(ArchiveTest, ExtractedFilesKeepTheirDatesExactly) {
 TEST(DayDates, EverySecondOfADayRoundTrips) {
   for (int64_t t = 1300000000; t < 1300000000 + 86400; ++t) {
     int64_t even = t & ~int64_t{1};
-    ASSERT_EQ(day_date::ToFileTime(day_date::FromFileTime(t)), even) << t;
+    int64_t back = 0;
+    ASSERT_TRUE(day_date::ToFileTime(day_date::FromFileTime(t), &back));
+    ASSERT_EQ(back, even) << t;
   }
+  int64_t unused;
+  for (double outside : {-700000.0, 3e6, std::nan(""), 1e300})
+    EXPECT_FALSE(day_date::ToFileTime(outside, &unused)) << outside;
   EXPECT_EQ(day_date::FromLocal(1899, 12, 30, 0, 0, 0), 0.0);
   EXPECT_EQ(day_date::FromLocal(1900, 1, 1, 12, 0, 0), 2.5);
 }

@@ -197,6 +197,8 @@ const Damage kDamages[] = {
     {"next header backwards", 5 + 128, 5, false},
     {"next header inside its own header", 5 + 128, 100, false},
     {"next header past the end", 5 + 128, 100000, false},
+    {"date past the year 9999", 5 + 8 + 4, 0x41700000, false},
+    {"date not a number", 5 + 8 + 4, 0x7FF80000, false},
     {"negative file size", 5 + 132, -5, false},
     {"negative compressed size", 5 + 140, -5, false},
     {"data before the header's end", 5 + 136, 20, false},
@@ -239,8 +241,12 @@ TEST(DamagedArchives, DamagedDataGivesAnErrorAndNoCrash) {
   fixture::PutInt(biggerSize, 5 + 132, first.fileSize + 1);
   std::string cutStream = good;
   fixture::PutInt(cutStream, 5 + 20, first.lastDataByte - 20);
+  std::string presetDictionary = good;  // a zlib header asking for a dictionary
+  presetDictionary[first.dataStart] = 0x78;
+  presetDictionary[first.dataStart + 1] = static_cast<char>(0xBB);
   const std::pair<std::string, std::string> cases[] = {
       {flipped, "error"},
+      {presetDictionary, "error"},
       {wrongSize, "The decompressed file's size does not match with the actual size of the "
                   "file.  The file is a.txt"},
       {biggerSize, "The decompressed file's size does not match with the actual size of the "
