@@ -60,6 +60,8 @@ const ClassInfo& TInstallContainer::StaticClass() {
 }
 
 void TInstallContainer::Create(TComponent* owner) {
+  if (owner && (owner->InheritsFrom("TForm") || owner->InheritsFrom("TDataModule")))
+    CreateStandardPathSpecifiers(owner, true);
   TComponent::Create(owner);
   os_ = GetOSVersion() == osLinux ? OSBit(osLinux) : kWindowsOSSet;
   if (!ContainerList())
@@ -150,6 +152,7 @@ void TInstallContainer::FreeHelpersOf(const std::string& class_name) {
 
 void TInstallContainer::ContainerRemoved(TInstallContainer* container) {
   if (dynamic_cast<TInstallObject*>(container)) RemoveHelper(container);
+  if (container == event_target_) event_target_ = nullptr;
 }
 
 int TInstallContainer::RegisteredType() const {

@@ -3,6 +3,7 @@
 #include "container.h"
 #include "install.h"
 #include "launcher.h"
+#include "pathspec.h"
 #include "translator.h"
 
 namespace install {
@@ -12,11 +13,13 @@ void InitializeInstallUnits() {
   forms::RegisterStreamClass(TInstallMainForm::StaticClass());
   forms::RegisterStreamClass(TTranslator::StaticClass());
   forms::RegisterStreamClass(TProgramLauncher::StaticClass());
+  InitializePathSpecifierLists();
   InitializeContainerList();
 }
 
 void FinalizeInstallUnits() {
   FinalizeContainerList();
+  FinalizePathSpecifierLists();
   forms::UnregisterClasses();
 }
 

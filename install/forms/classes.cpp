@@ -116,6 +116,13 @@ void TComponent::SetName(const std::string& name) {
   name_ = name;
 }
 
+void TComponent::RecordEventBinding(const std::string& event, const std::string& method) {
+  if (method.empty())
+    event_bindings_.erase(event);
+  else
+    event_bindings_[event] = method;
+}
+
 void TComponent::SetLoading(bool loading) {
   if (loading)
     state_ |= csLoading;

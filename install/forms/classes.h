@@ -140,6 +140,12 @@ public:
   virtual void Notification(TComponent* component, TOperation operation);
   // A nested object of the stream: the object it stands inside.
   virtual void SetParentComponent(TComponent*) {}
+  virtual TComponent* GetParentComponent() const { return nullptr; }
+
+  // The published methods the stream bound to this component's events, by
+  // event name, so that writing the component keeps them.
+  void RecordEventBinding(const std::string& event, const std::string& method);
+  const std::map<std::string, std::string>& EventBindings() const { return event_bindings_; }
 
   TComponent* Owner() const { return owner_; }
   const std::string& Name() const { return name_; }
@@ -176,6 +182,7 @@ private:
   bool destroyed_ = false;
   std::vector<TComponent*> components_;
   std::vector<TComponent*> free_notifies_;
+  std::map<std::string, std::string> event_bindings_;
 };
 
 // Frees an object made with New (or a component's plain object); nil is fine.

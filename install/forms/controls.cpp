@@ -46,6 +46,8 @@ void TControl::SetParentComponent(TComponent* parent) {
   if (auto* container = dynamic_cast<TWinControl*>(parent)) SetParent(container);
 }
 
+TComponent* TControl::GetParentComponent() const { return parent_; }
+
 void TControl::SetParent(TWinControl* parent) {
   if (parent == parent_) return;
   if (parent_) {

@@ -20,6 +20,7 @@ public:
   void Destroy() override;
   // A nested stream object inside a TWinControl becomes its child.
   void SetParentComponent(TComponent* parent) override;
+  TComponent* GetParentComponent() const override;
 
   TWinControl* Parent() const { return parent_; }
   virtual void SetParent(TWinControl* parent);
