@@ -20,11 +20,25 @@ void SetProgramArguments(std::vector<std::string> arguments) { g_program_argumen
 
 const std::vector<std::string>& ProgramArguments() { return g_program_arguments; }
 
+const ClassInfo& TBuildInfo::StaticClass() {
+  using C = TBuildInfo;
+  static const ClassInfo info{"TBuildInfo", &TPersistent::StaticClass(), nullptr,
+                              {BoolField<C>("AddUninstallOnCreate", &C::AddUninstallOnCreate, true),
+                               StringField<C>("AppName", &C::AppName), StringField<C>("AppURL", &C::AppURL),
+                               StringField<C>("BuildDirectory", &C::BuildDirectory),
+                               StringField<C>("CredentialsFile", &C::CredentialsFile),
+                               StringField<C>("OCXName", &C::OCXName),
+                               StringField<C>("PrivateKeyFile", &C::PrivateKeyFile),
+                               BoolField<C>("SignCode", &C::SignCode, false), StringField<C>("URLPath", &C::URLPath)}};
+  return info;
+}
+
 const ClassInfo& TCustomInstall::StaticClass() {
   using C = TCustomInstall;
   static const ClassInfo info{
       "TCustomInstall", &TInstallObject::StaticClass(), nullptr,
       {BoolProp<C>("AutoMaximizeWindow", &C::AutoMaximizeWindow, &C::SetAutoMaximizeWindow, true),
+       ObjectProp<C, TBuildInfo>("BuildInfo", &C::BuildInfo),
        BoolProp<C>("HideMainForm", &C::HideMainForm, &C::SetHideMainForm, false),
        ObjectProp<C, TInstallInformation>("Information", &C::Information),
        SetOfProp<C, TInstallTypeSet>("InstallTypes", kInstallTypeNames, &C::InstallTypes, &C::SetInstallTypes,

@@ -268,6 +268,28 @@ PropInfo StringProp(const std::string& name, std::string (C::*get)() const,
   return p;
 }
 
+// Plain stored values: a text or Boolean member without a setter of its own.
+template <class C>
+PropInfo StringField(const std::string& name, std::string C::*field) {
+  PropInfo p;
+  p.name = name;
+  p.kind = PropKind::String;
+  p.get_string = [field](const TPersistent& o) { return static_cast<const C&>(o).*field; };
+  p.set_string = [field](TPersistent& o, const std::string& v) { static_cast<C&>(o).*field = v; };
+  return p;
+}
+
+template <class C>
+PropInfo BoolField(const std::string& name, bool C::*field, bool default_value) {
+  PropInfo p;
+  p.name = name;
+  p.kind = PropKind::Bool;
+  p.default_value = default_value ? 1 : 0;
+  p.get_ordinal = [field](const TPersistent& o) { return (static_cast<const C&>(o).*field) ? 1 : 0; };
+  p.set_ordinal = [field](TPersistent& o, int64_t v) { static_cast<C&>(o).*field = v != 0; };
+  return p;
+}
+
 template <class C, class R>
 PropInfo ComponentProp(const std::string& name, R* (C::*get)() const, void (C::*set)(R*)) {
   PropInfo p;

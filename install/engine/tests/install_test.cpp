@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "exceptions.h"
+#include "translator.h"
 #include "fixtures.h"
 
 namespace install_test {
@@ -21,6 +22,8 @@ TInstallMainForm InstallMainForm {
   }
   TInstall Install1 {
     DestDir = "\\Product"
+    BuildInfo.AppName = "Monitor Setup"
+    BuildInfo.SignCode = True
     Information.ProductName = "Monitor"
     InstallTypes = [itFull, itCompact]
     AutoMaximizeWindow = True
@@ -60,6 +63,10 @@ TEST_F(Engine, LoadsTheScriptWithItsValuesDefaultsAndReferences) {
   EXPECT_EQ(install->DestDir(), "\\Product");
   EXPECT_EQ(install->Information().ProductName(), "Monitor");
   EXPECT_EQ(install->Information().CompanyName(), "My Company");
+  EXPECT_EQ(install->BuildInfo().AppName, "Monitor Setup");
+  EXPECT_TRUE(install->BuildInfo().SignCode);
+  EXPECT_TRUE(install->BuildInfo().AddUninstallOnCreate);
+  EXPECT_EQ(install->BuildInfo().BuildDirectory, "c:\\build");
   EXPECT_EQ(install->PresetupFiles(), (TStringList{"readme.txt", "license.txt"}));
   EXPECT_TRUE(install->RunAutomatic());
   EXPECT_TRUE(install->UseLoadingProgram());
@@ -155,6 +162,27 @@ TEST_F(Engine, OneEngineOnAFormOnly) {
   EXPECT_THROW(New<TInstall>(owner_), IEInstall);
   EXPECT_EQ(TCustomInstall::Instance(), nullptr);
   EXPECT_NE(New<TInstall>(New<TInstallMainForm>(owner_)), nullptr);
+}
+
+TEST_F(Engine, TheScriptsTranslatorCarriesItsLanguages) {
+  Load({}, R"(TInstallMainForm F {
+    TTranslator Translator1 {
+      lgEnglish.Strings = ("1;Installation aborted by the user")
+      lgGerman.Strings = ("1;Installation vom Benutzer abgebrochen", "#2;", "two", "lines", "#")
+      lgGerman.FontOverride = True
+      TranslateIntoLanguage = qlGerman
+    }
+    TInstall I { RunAutomatic = False }
+  })");
+  EXPECT_EQ(EAIUserAbort().Message(), "Installation aborted by the user");  // not a translated class
+  EXPECT_EQ(TranslateString("Installation aborted by the user"), "Installation vom Benutzer abgebrochen");
+  EXPECT_TRUE(GlobalTranslator()->LanguageByIdent(qlGerman)->FontOverride());
+  EXPECT_TRUE(GlobalTranslator()->LanguageByIdent(qlGerman)->MemoByGLID(2));
+}
+
+TEST_F(Engine, ABadLanguageLineFailsTheScript) {
+  EXPECT_EQ(LoadError({}, "TInstallMainForm F { TTranslator T { lgDanish.Strings = (\"x;y\") } }"),
+            "The 0'th string (x;y) does not have the proper format of GLID;Text or .GLID;");
 }
 
 TEST_F(Engine, TheScriptGoesBeforeTheListsThatReferToIt) {
