@@ -13,6 +13,10 @@ void InitializeInstallUnits() {
   forms::RegisterStreamClass(TInstallMainForm::StaticClass());
   forms::RegisterStreamClass(TTranslator::StaticClass());
   forms::RegisterStreamClass(TProgramLauncher::StaticClass());
+  forms::RegisterStreamClass(forms::TLabel::StaticClass());
+  forms::RegisterStreamClass(forms::TBitBtn::StaticClass());
+  forms::RegisterStreamClass(TTranslateLabel::StaticClass());
+  forms::RegisterStreamClass(TTranslateBitBtn::StaticClass());
   InitializePathSpecifierLists();
   InitializeContainerList();
 }

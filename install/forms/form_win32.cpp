@@ -1,4 +1,4 @@
-// The window side of TForm: one top-level window per form.
+// The window side of TForm: a top-level window of our own class.
 #include "application.h"
 #include "form.h"
 
@@ -36,30 +36,33 @@ void RegisterFormWindowClass() {
 
 }  // namespace
 
-HWND TForm::Handle() {
-  if (handle_) return handle_;
+HWND TForm::CreateWindowHandle() {
   RegisterFormWindowClass();
-  handle_ = CreateWindowExA(0, kFormWindowClass, Caption().c_str(), WS_OVERLAPPEDWINDOW, Left(), Top(),
-                            Width() > 0 ? Width() : CW_USEDEFAULT, Height() > 0 ? Height() : CW_USEDEFAULT,
-                            nullptr, nullptr, GetModuleHandleA(nullptr), this);
-  if (!handle_) throw Exception(Format("Cannot create the window of %s", {Name()}));
-  FontChanged();
-  return handle_;
+  return CreateWindowExA(0, kFormWindowClass, Caption().c_str(), WS_OVERLAPPEDWINDOW, Left(), Top(),
+                         Width() > 0 ? Width() : CW_USEDEFAULT, Height() > 0 ? Height() : CW_USEDEFAULT,
+                         nullptr, nullptr, GetModuleHandleA(nullptr), this);
 }
 
-void TForm::Refresh() {
-  if (!handle_) return;
-  InvalidateRect(handle_, nullptr, TRUE);
-  UpdateWindow(handle_);
+int TForm::ShowCommand() const {
+  if (!Visible()) return SW_HIDE;
+  switch (window_state_) {
+    case TWindowState::wsMaximized: return SW_SHOWMAXIMIZED;
+    case TWindowState::wsMinimized: return SW_SHOWMINIMIZED;
+    default: return SW_SHOWNORMAL;
+  }
 }
 
 LRESULT TForm::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_NCCREATE:
-      handle_ = window;  // before CreateWindowExA returns it
+      AttachHandle(window);  // before CreateWindowExA returns it
       break;
     case WM_ACTIVATE:
       if (LOWORD(wparam) != WA_INACTIVE) Activate();
+      return 0;
+    case WM_COMMAND:
+      if (HIWORD(wparam) == BN_CLICKED)
+        if (TControl* control = ControlOfWindow(reinterpret_cast<HWND>(lparam))) control->Click();
       return 0;
     case WM_CLOSE:
       if (Application() && Application()->MainForm() == this) Application()->Terminate();
@@ -67,52 +70,10 @@ LRESULT TForm::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lpara
       return 0;
     case WM_NCDESTROY:
       SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-      handle_ = nullptr;
+      AttachHandle(nullptr);
       break;
   }
   return DefWindowProcA(window, message, wparam, lparam);
-}
-
-void TForm::UpdateBounds() {
-  if (handle_) MoveWindow(handle_, Left(), Top(), Width(), Height(), TRUE);
-}
-
-void TForm::UpdateShow() {
-  if (!handle_ && !Visible()) return;
-  int show = SW_HIDE;
-  if (Visible())
-    show = window_state_ == TWindowState::wsMaximized   ? SW_SHOWMAXIMIZED
-           : window_state_ == TWindowState::wsMinimized ? SW_SHOWMINIMIZED
-                                                         : SW_SHOWNORMAL;
-  ShowWindow(Handle(), show);
-}
-
-void TForm::FontChanged() {
-  if (!handle_) return;
-  HDC screen = GetDC(nullptr);
-  int pixels_per_inch = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  LOGFONTA description{};
-  description.lfHeight = -MulDiv(Font().Size(), pixels_per_inch, 72);
-  description.lfWeight = Font().Bold() ? FW_BOLD : FW_NORMAL;
-  description.lfCharSet = Font().Charset();
-  lstrcpynA(description.lfFaceName, Font().Name().c_str(), LF_FACESIZE);
-  HFONT font = CreateFontIndirectA(&description);
-  SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-  if (font_handle_) DeleteObject(font_handle_);
-  font_handle_ = font;
-}
-
-void TForm::DestroyHandle() {
-  if (handle_) DestroyWindow(handle_);
-  handle_ = nullptr;
-  if (font_handle_) DeleteObject(font_handle_);
-  font_handle_ = nullptr;
-}
-
-void TForm::Destroy() {
-  DestroyHandle();
-  TWinControl::Destroy();
 }
 
 }  // namespace forms

@@ -1,5 +1,7 @@
 #include "application.h"
 
+#include "stdctrls.h"
+
 #include <gtest/gtest.h>
 
 namespace forms {
@@ -59,6 +61,39 @@ TEST_F(ApplicationTest, ExceptionsFromWindowEventsReachTheHandler) {
   EXPECT_STREQ(caption, "Main");
   form->SetWindowState(TWindowState::wsMaximized);
   EXPECT_TRUE(IsZoomed(form->Handle()));
+}
+
+TEST_F(ApplicationTest, ControlsAreChildWindowsAndButtonsClick) {
+  RegisterStreamClass(TLabel::StaticClass());
+  RegisterStreamClass(TBitBtn::StaticClass());
+  TForm* form = Application()->CreateForm<TForm>(R"(TForm Main {
+    Width = 300
+    Height = 200
+    TLabel Greeting { Caption = "Hello" Left = 8 Top = 8 Width = 100 Height = 20 }
+    TBitBtn Next { Caption = "Next" Left = 8 Top = 40 Width = 80 Height = 24 }
+  })");
+  std::vector<std::string> clicked;
+  auto* next = dynamic_cast<TBitBtn*>(form->FindComponent("Next"));
+  next->SetOnClick([&](TComponent* sender) { clicked.push_back(sender->Name()); });
+  form->Show();
+  ASSERT_TRUE(next->HandleAllocated());
+  EXPECT_EQ(GetParent(next->Handle()), form->Handle());
+  auto* greeting = dynamic_cast<TLabel*>(form->FindComponent("Greeting"));
+  char text[32] = {};
+  GetWindowTextA(greeting->Handle(), text, sizeof text);
+  EXPECT_STREQ(text, "Hello");
+  next->SetCaption("Weiter");
+  GetWindowTextA(next->Handle(), text, sizeof text);
+  EXPECT_STREQ(text, "Weiter");
+  next->Font().SetCharset(204);
+  next->FontChanged();
+  LOGFONTA shown{};
+  GetObjectA(reinterpret_cast<HFONT>(SendMessageA(next->Handle(), WM_GETFONT, 0, 0)), sizeof shown, &shown);
+  EXPECT_EQ(shown.lfCharSet, 204);
+  SendMessageA(next->Handle(), BM_CLICK, 0, 0);
+  Application()->ProcessMessages();
+  EXPECT_EQ(clicked, std::vector<std::string>{"Next"});
+  UnregisterClasses();
 }
 
 TEST_F(ApplicationTest, ClosingTheMainFormEndsTheMessageLoop) {
