@@ -189,9 +189,30 @@ void TCustomInstall::FirstActivate(TComponent*) {
 }
 
 const ClassInfo& TInstallMainForm::StaticClass() {
-  static const ClassInfo info{"TInstallMainForm", &TForm::StaticClass(),
-                              [](TComponent* owner) -> TComponent* { return New<TInstallMainForm>(owner); }};
+  static const ClassInfo info{
+      "TInstallMainForm", &TForm::StaticClass(),
+      [](TComponent* owner) -> TComponent* { return New<TInstallMainForm>(owner); },
+      {},
+#ifdef _WIN32
+      {PublishedMethod<TInstallMainForm, void(TComponent*)>("Install1AfterInitialized",
+                                                            &TInstallMainForm::Install1AfterInitialized)}
+#else
+      {}
+#endif
+  };
   return info;
+}
+
+void TInstallMainForm::ChooseUpdaters(const UpdaterFacts& facts) {
+  if (TComponent* shell_folder = FindComponent("IFShFolder_Exe")) {
+    if ((facts.nt_platform && facts.major_version > 4) || facts.shell_folder_library_loads)
+      SetBoolProperty(*shell_folder, "RunAfterInstall", false);
+  }
+  if (TComponent* common_controls = FindComponent("IF50ComUpd_Exe")) {
+    bool needed = facts.common_controls_version < 0x40047;
+    SetBoolProperty(*common_controls, "Include", needed);
+    if (needed) SetStringProperty(*common_controls, "RunParameters", "/Q");
+  }
 }
 
 void TInstallMainForm::Create(TComponent* owner) {

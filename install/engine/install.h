@@ -118,11 +118,29 @@ class TInstall : public TCustomInstall {
   FORMS_CLASS(TInstall)
 };
 
+// What decides whether the script's system updaters run: the platform and
+// version of Windows, whether the shell-folder library is already there and
+// the installed common-controls version (major << 16 | minor).
+struct UpdaterFacts {
+  bool nt_platform = false;
+  uint32_t major_version = 0;
+  bool shell_folder_library_loads = false;
+  uint32_t common_controls_version = 0;
+};
+
 // The main form of the setup program: it carries the install script.
 class TInstallMainForm : public forms::TForm {
   FORMS_CLASS(TInstallMainForm)
 public:
   void Create(forms::TComponent* owner) override;
+  // The shell-folder update program runs only where the system lacks the
+  // library; the common-controls update only below version 4.71, quietly.
+  // An updater the script does not hold is skipped.
+  void ChooseUpdaters(const UpdaterFacts& facts);
+#ifdef _WIN32
+  // The script's after-initialized handler: ChooseUpdaters for this system.
+  void Install1AfterInitialized(forms::TComponent* sender);
+#endif
 };
 
 }  // namespace install

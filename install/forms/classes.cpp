@@ -181,6 +181,25 @@ void TComponent::RemoveComponent(TComponent* component) {
   component->owner_ = nullptr;
 }
 
+namespace {
+
+const PropInfo& PropertyOfKind(TPersistent& object, const std::string& property, PropKind kind) {
+  const PropInfo* info = object.ClassType().FindProperty(property);
+  if (!info || info->kind != kind)
+    throw EComponentError(Format("Property %s does not exist in %s", {property, object.ClassName()}));
+  return *info;
+}
+
+}  // namespace
+
+void SetBoolProperty(TPersistent& object, const std::string& property, bool value) {
+  PropertyOfKind(object, property, PropKind::Bool).set_ordinal(object, value ? 1 : 0);
+}
+
+void SetStringProperty(TPersistent& object, const std::string& property, const std::string& value) {
+  PropertyOfKind(object, property, PropKind::String).set_string(object, value);
+}
+
 void Free(TPersistent* object) {
   if (!object) return;
   if (auto* component = dynamic_cast<TComponent*>(object)) {

@@ -185,6 +185,11 @@ private:
   std::map<std::string, std::string> event_bindings_;
 };
 
+// Sets a published Boolean or text property by name; raises
+// EComponentError when the object has no such property of that kind.
+void SetBoolProperty(TPersistent& object, const std::string& property, bool value);
+void SetStringProperty(TPersistent& object, const std::string& property, const std::string& value);
+
 // Frees an object made with New (or a component's plain object); nil is fine.
 void Free(TPersistent* object);
 
