@@ -10,6 +10,11 @@ namespace forms {
 
 enum class TWindowState { wsNormal, wsMinimized, wsMaximized };
 
+// The result of a modal form: mrNone while it is open.
+using TModalResult = int32_t;
+constexpr TModalResult mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6,
+                       mrNo = 7;
+
 class TForm : public TWinControl {
   FORMS_CLASS(TForm)
 public:
@@ -25,6 +30,14 @@ public:
   // Shown, the form has its window.
   void SetVisible(bool visible) override;
   void Show() { SetVisible(true); }
+  TModalResult ModalResult() const { return modal_result_; }
+  void SetModalResult(TModalResult result) { modal_result_ = result; }
+#ifdef _WIN32
+  // Shows the form with the application's other windows disabled and
+  // handles messages until ModalResult is set (closing the form sets
+  // mrCancel); exceptions in its events reach the application's handler.
+  TModalResult ShowModal();
+#endif
 
 #ifdef _WIN32
   LRESULT WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
@@ -38,6 +51,8 @@ private:
   void SetWindowStateValue(TWindowState state) { SetWindowState(state); }
   TWindowState window_state_ = TWindowState::wsNormal;
   TNotifyEvent on_activate_;
+  TModalResult modal_result_ = mrNone;
+  bool modal_ = false;
 };
 
 }  // namespace forms

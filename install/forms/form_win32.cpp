@@ -2,6 +2,8 @@
 #include "application.h"
 #include "form.h"
 
+#include <vector>
+
 namespace forms {
 
 namespace {
@@ -52,6 +54,38 @@ int TForm::ShowCommand() const {
   }
 }
 
+namespace {
+
+BOOL CALLBACK CollectEnabledWindow(HWND window, LPARAM context) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process == GetCurrentProcessId() && IsWindowVisible(window) && IsWindowEnabled(window))
+    reinterpret_cast<std::vector<HWND>*>(context)->push_back(window);
+  return TRUE;
+}
+
+}  // namespace
+
+TModalResult TForm::ShowModal() {
+  std::vector<HWND> disabled;
+  EnumWindows(CollectEnabledWindow, reinterpret_cast<LPARAM>(&disabled));
+  for (HWND window : disabled) EnableWindow(window, FALSE);
+  modal_result_ = mrNone;
+  modal_ = true;
+  struct Restore {
+    TForm& form;
+    std::vector<HWND>& disabled;
+    ~Restore() {
+      form.modal_ = false;
+      for (HWND window : disabled) EnableWindow(window, TRUE);
+      form.SetVisible(false);
+    }
+  } restore{*this, disabled};
+  Show();
+  Application()->HandleMessagesUntil([this] { return modal_result_ != mrNone; });
+  return modal_result_;
+}
+
 LRESULT TForm::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_NCCREATE:
@@ -65,6 +99,10 @@ LRESULT TForm::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lpara
         if (TControl* control = ControlOfWindow(reinterpret_cast<HWND>(lparam))) control->Click();
       return 0;
     case WM_CLOSE:
+      if (modal_) {
+        modal_result_ = mrCancel;
+        return 0;
+      }
       if (Application() && Application()->MainForm() == this) Application()->Terminate();
       SetVisible(false);
       return 0;

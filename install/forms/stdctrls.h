@@ -17,8 +17,16 @@ private:
   bool auto_size_ = true;
 };
 
+// A push button; one with a ModalResult ends its modal form with it.
 class TBitBtn : public TWinControl {
   FORMS_CLASS(TBitBtn)
+public:
+  int32_t ModalResult() const { return modal_result_; }
+  void SetModalResult(int32_t result) { modal_result_ = result; }
+  void Click() override;
+
+private:
+  int32_t modal_result_ = 0;
 #ifdef _WIN32
 protected:
   const char* WindowClassName() const override { return "BUTTON"; }

@@ -96,6 +96,35 @@ TEST_F(ApplicationTest, ControlsAreChildWindowsAndButtonsClick) {
   UnregisterClasses();
 }
 
+TEST_F(ApplicationTest, ModalFormsEndWithTheirButtonsResultOrCancelWhenClosed) {
+  RegisterStreamClass(TBitBtn::StaticClass());
+  TForm* main = Application()->CreateForm<TForm>("TForm Main { Width = 300 Height = 200 }");
+  main->Show();
+  TForm* dialog = Application()->CreateForm<TForm>(R"(TForm Dialog {
+    Width = 200
+    Height = 100
+    TBitBtn OkButton { Caption = "OK" ModalResult = 1 Width = 60 Height = 24 }
+  })");
+  auto* ok = dynamic_cast<TBitBtn*>(dialog->FindComponent("OkButton"));
+  bool main_enabled_meanwhile = true;
+  ok->SetOnClick([&](TComponent*) { main_enabled_meanwhile = IsWindowEnabled(main->Handle()); });
+  int activations = 0;
+  dialog->SetOnActivate([&](TComponent*) {
+    if (++activations > 1) return;
+    PostMessageA(ok->Handle(), BM_CLICK, 0, 0);
+    throw Exception("failed inside the modal loop");
+  });
+  EXPECT_EQ(dialog->ShowModal(), mrOk);
+  EXPECT_EQ(seen_, std::vector<std::string>{"failed inside the modal loop"});
+  EXPECT_FALSE(main_enabled_meanwhile);
+  EXPECT_TRUE(IsWindowEnabled(main->Handle()));
+  EXPECT_FALSE(dialog->Visible());
+  dialog->SetOnActivate([&](TComponent*) { PostMessageA(dialog->Handle(), WM_CLOSE, 0, 0); });
+  EXPECT_EQ(dialog->ShowModal(), mrCancel);
+  EXPECT_FALSE(Application()->Terminated());
+  UnregisterClasses();
+}
+
 TEST_F(ApplicationTest, ClosingTheMainFormEndsTheMessageLoop) {
   TForm* form = Application()->CreateForm<TForm>("TForm Main { }");
   form->SetOnActivate([&](TComponent*) { PostMessageA(form->Handle(), WM_CLOSE, 0, 0); });
