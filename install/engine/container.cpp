@@ -199,7 +199,7 @@ void TInstallContainer::Process() {
 }
 
 void TInstallContainer::ProcessSteps() {
-  if (on_before_process_) on_before_process_(this);
+  Fire(on_before_process_, this);
   BroadcastInformationEvent(this, ieBeforeProcess, nullptr);
   if (!include_) return;
   BroadcastInformationEvent(this, ieProcessing, nullptr);
@@ -209,7 +209,7 @@ void TInstallContainer::ProcessSteps() {
   if (TCustomInstall* install = TCustomInstall::Instance(); install && uninstall_)
     WriteUninstallInfo("\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" +
                        install->Information().ProductName());
-  if (on_after_process_) on_after_process_(this);
+  Fire(on_after_process_, this);
   BroadcastInformationEvent(this, ieAfterProcess, nullptr);
 }
 

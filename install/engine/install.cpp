@@ -172,7 +172,7 @@ void TCustomInstall::RestoreActivateHandler() {
 
 void TCustomInstall::FirstActivate(TComponent*) {
   if (first_activation_done_) return;
-  if (saved_on_activate_) saved_on_activate_(Owner());
+  Fire(saved_on_activate_, Owner());
   first_activation_done_ = true;
   if (auto_maximize_window_) {
     main_form_->SetWindowState(TWindowState::wsMaximized);

@@ -342,7 +342,7 @@ void TTranslator::Destroy() {
 
 void TTranslator::SetTranslateIntoLanguage(TQndrLanguage language) {
   translate_into_ = language;
-  if (on_change_) on_change_();
+  Fire(on_change_);
 }
 
 TLanguage* TTranslator::LanguageByIdent(TQndrLanguage language) const {

@@ -190,6 +190,14 @@ private:
 void SetBoolProperty(TPersistent& object, const std::string& property, bool value);
 void SetStringProperty(TPersistent& object, const std::string& property, const std::string& value);
 
+// Calls an event handler if one is set. It calls a copy: a handler may put
+// another in its place (or clear it) while it runs.
+template <class Handler, class... Args>
+void Fire(const Handler& handler, Args&&... args) {
+  Handler copy = handler;
+  if (copy) copy(std::forward<Args>(args)...);
+}
+
 // Frees an object made with New (or a component's plain object); nil is fine.
 void Free(TPersistent* object);
 

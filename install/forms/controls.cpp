@@ -92,9 +92,7 @@ void TControl::SetBounds(int32_t left, int32_t top, int32_t width, int32_t heigh
 
 void TControl::FontChanged() { FORMS_WINDOW(if (handle_) SetWindowFont()); }
 
-void TControl::Click() {
-  if (on_click_) on_click_(this);
-}
+void TControl::Click() { Fire(on_click_, this); }
 
 const ClassInfo& TWinControl::StaticClass() {
   static const ClassInfo info{"TWinControl", &TControl::StaticClass()};

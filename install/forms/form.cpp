@@ -12,9 +12,7 @@ const ClassInfo& TForm::StaticClass() {
   return info;
 }
 
-void TForm::Activate() {
-  if (on_activate_) on_activate_(this);
-}
+void TForm::Activate() { Fire(on_activate_, this); }
 
 void TForm::SetWindowState(TWindowState state) {
   window_state_ = state;

@@ -42,6 +42,25 @@ TEST_F(ApplicationTest, AFormWhoseStreamFailsIsFreedAgain) {
   EXPECT_EQ(Application()->MainForm(), nullptr);
 }
 
+TEST(Controls, AHandlerMayReplaceItselfWhileItRuns) {
+  TForm* form = New<TForm>(nullptr);
+  std::string seen;
+  std::string word = "still here";
+  form->SetOnActivate([form, &seen, word](TComponent*) {
+    form->SetOnActivate(nullptr);
+    seen = word;  // kept by the handler that was just replaced
+  });
+  form->Activate();
+  EXPECT_EQ(seen, "still here");
+  form->SetOnClick([form, &seen, word](TComponent*) {
+    form->SetOnClick(nullptr);
+    seen += word;
+  });
+  form->Click();
+  EXPECT_EQ(seen, "still herestill here");
+  Free(form);
+}
+
 #ifdef _WIN32
 // An exception raised in an event handler that a window procedure runs
 // reaches the application's handler; the program goes on.
