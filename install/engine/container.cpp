@@ -60,6 +60,8 @@ const ClassInfo& TInstallContainer::StaticClass() {
 }
 
 void TInstallContainer::Create(TComponent* owner) {
+  if (owner && (owner->InheritsFrom("TForm") || owner->InheritsFrom("TDataModule")))
+    CreateStandardPathSpecifiers(owner, true);
   TComponent::Create(owner);
   os_ = GetOSVersion() == osLinux ? OSBit(osLinux) : kWindowsOSSet;
   if (!ContainerList())
@@ -150,6 +152,7 @@ void TInstallContainer::FreeHelpersOf(const std::string& class_name) {
 
 void TInstallContainer::ContainerRemoved(TInstallContainer* container) {
   if (dynamic_cast<TInstallObject*>(container)) RemoveHelper(container);
+  if (container == event_target_) event_target_ = nullptr;
 }
 
 int TInstallContainer::RegisteredType() const {
@@ -196,7 +199,7 @@ void TInstallContainer::Process() {
 }
 
 void TInstallContainer::ProcessSteps() {
-  if (on_before_process_) on_before_process_(this);
+  Fire(on_before_process_, this);
   BroadcastInformationEvent(this, ieBeforeProcess, nullptr);
   if (!include_) return;
   BroadcastInformationEvent(this, ieProcessing, nullptr);
@@ -206,7 +209,7 @@ void TInstallContainer::ProcessSteps() {
   if (TCustomInstall* install = TCustomInstall::Instance(); install && uninstall_)
     WriteUninstallInfo("\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" +
                        install->Information().ProductName());
-  if (on_after_process_) on_after_process_(this);
+  Fire(on_after_process_, this);
   BroadcastInformationEvent(this, ieAfterProcess, nullptr);
 }
 

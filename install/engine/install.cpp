@@ -20,11 +20,25 @@ void SetProgramArguments(std::vector<std::string> arguments) { g_program_argumen
 
 const std::vector<std::string>& ProgramArguments() { return g_program_arguments; }
 
+const ClassInfo& TBuildInfo::StaticClass() {
+  using C = TBuildInfo;
+  static const ClassInfo info{"TBuildInfo", &TPersistent::StaticClass(), nullptr,
+                              {BoolField<C>("AddUninstallOnCreate", &C::AddUninstallOnCreate, true),
+                               StringField<C>("AppName", &C::AppName), StringField<C>("AppURL", &C::AppURL),
+                               StringField<C>("BuildDirectory", &C::BuildDirectory),
+                               StringField<C>("CredentialsFile", &C::CredentialsFile),
+                               StringField<C>("OCXName", &C::OCXName),
+                               StringField<C>("PrivateKeyFile", &C::PrivateKeyFile),
+                               BoolField<C>("SignCode", &C::SignCode, false), StringField<C>("URLPath", &C::URLPath)}};
+  return info;
+}
+
 const ClassInfo& TCustomInstall::StaticClass() {
   using C = TCustomInstall;
   static const ClassInfo info{
       "TCustomInstall", &TInstallObject::StaticClass(), nullptr,
       {BoolProp<C>("AutoMaximizeWindow", &C::AutoMaximizeWindow, &C::SetAutoMaximizeWindow, true),
+       ObjectProp<C, TBuildInfo>("BuildInfo", &C::BuildInfo),
        BoolProp<C>("HideMainForm", &C::HideMainForm, &C::SetHideMainForm, false),
        ObjectProp<C, TInstallInformation>("Information", &C::Information),
        SetOfProp<C, TInstallTypeSet>("InstallTypes", kInstallTypeNames, &C::InstallTypes, &C::SetInstallTypes,
@@ -158,7 +172,7 @@ void TCustomInstall::RestoreActivateHandler() {
 
 void TCustomInstall::FirstActivate(TComponent*) {
   if (first_activation_done_) return;
-  if (saved_on_activate_) saved_on_activate_(Owner());
+  Fire(saved_on_activate_, Owner());
   first_activation_done_ = true;
   if (auto_maximize_window_) {
     main_form_->SetWindowState(TWindowState::wsMaximized);
@@ -175,9 +189,30 @@ void TCustomInstall::FirstActivate(TComponent*) {
 }
 
 const ClassInfo& TInstallMainForm::StaticClass() {
-  static const ClassInfo info{"TInstallMainForm", &TForm::StaticClass(),
-                              [](TComponent* owner) -> TComponent* { return New<TInstallMainForm>(owner); }};
+  static const ClassInfo info{
+      "TInstallMainForm", &TForm::StaticClass(),
+      [](TComponent* owner) -> TComponent* { return New<TInstallMainForm>(owner); },
+      {},
+#ifdef _WIN32
+      {PublishedMethod<TInstallMainForm, void(TComponent*)>("Install1AfterInitialized",
+                                                            &TInstallMainForm::Install1AfterInitialized)}
+#else
+      {}
+#endif
+  };
   return info;
+}
+
+void TInstallMainForm::ChooseUpdaters(const UpdaterFacts& facts) {
+  if (TComponent* shell_folder = FindComponent("IFShFolder_Exe")) {
+    if ((facts.nt_platform && facts.major_version > 4) || facts.shell_folder_library_loads)
+      SetBoolProperty(*shell_folder, "RunAfterInstall", false);
+  }
+  if (TComponent* common_controls = FindComponent("IF50ComUpd_Exe")) {
+    bool needed = facts.common_controls_version < 0x40047;
+    SetBoolProperty(*common_controls, "Include", needed);
+    if (needed) SetStringProperty(*common_controls, "RunParameters", "/Q");
+  }
 }
 
 void TInstallMainForm::Create(TComponent* owner) {

@@ -24,6 +24,22 @@ const std::vector<std::string>& ProgramArguments();
 // The program's own file: the executable, or the library the engine runs in.
 std::string ProgramFileName();
 
+// Settings of a distribution build, stored with the script. The build takes
+// its directory from BUILD.INF and reads none of these.
+class TBuildInfo : public forms::TPersistent {
+  FORMS_CLASS(TBuildInfo)
+public:
+  bool AddUninstallOnCreate = true;
+  std::string AppName;
+  std::string AppURL;
+  std::string BuildDirectory = "c:\\build";
+  std::string CredentialsFile;
+  std::string OCXName;
+  std::string PrivateKeyFile;
+  bool SignCode = false;
+  std::string URLPath;
+};
+
 class TCustomInstall : public TInstallObject {
   FORMS_CLASS(TCustomInstall)
 public:
@@ -45,6 +61,7 @@ public:
   void SetAutoMaximizeWindow(bool v);
   bool HideMainForm() const { return hide_main_form_; }
   void SetHideMainForm(bool v);
+  TBuildInfo& BuildInfo() { return build_info_; }
   TInstallInformation& Information() { return information_; }
   TRegistrationInformation& RegistrationInformation() { return registration_information_; }
   bool NoUninstall() const { return no_uninstall_; }
@@ -76,6 +93,7 @@ private:
 
   bool auto_maximize_window_ = true;
   bool hide_main_form_ = false;
+  TBuildInfo build_info_;
   TInstallInformation information_;
   TRegistrationInformation registration_information_;
   bool no_uninstall_ = false;
@@ -100,11 +118,29 @@ class TInstall : public TCustomInstall {
   FORMS_CLASS(TInstall)
 };
 
+// What decides whether the script's system updaters run: the platform and
+// version of Windows, whether the shell-folder library is already there and
+// the installed common-controls version (major << 16 | minor).
+struct UpdaterFacts {
+  bool nt_platform = false;
+  uint32_t major_version = 0;
+  bool shell_folder_library_loads = false;
+  uint32_t common_controls_version = 0;
+};
+
 // The main form of the setup program: it carries the install script.
 class TInstallMainForm : public forms::TForm {
   FORMS_CLASS(TInstallMainForm)
 public:
   void Create(forms::TComponent* owner) override;
+  // The shell-folder update program runs only where the system lacks the
+  // library; the common-controls update only below version 4.71, quietly.
+  // An updater the script does not hold is skipped.
+  void ChooseUpdaters(const UpdaterFacts& facts);
+#ifdef _WIN32
+  // The script's after-initialized handler: ChooseUpdaters for this system.
+  void Install1AfterInitialized(forms::TComponent* sender);
+#endif
 };
 
 }  // namespace install

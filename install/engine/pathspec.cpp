@@ -1,48 +1,123 @@
 #include "pathspec.h"
 
 #include <algorithm>
-#include <vector>
+#include <memory>
 
 #include "exceptions.h"
 
 namespace install {
 
+using namespace forms;
+
 namespace {
 
-std::vector<TCustomPathSpecifier*>& Instances() {
-  static std::vector<TCustomPathSpecifier*> instances;
-  return instances;
+struct PathSpecifierLists {
+  TPathSpecifierList instances;
+  TStandardPathSpecList standard;
+  TPathSpecifierClassList classes;
+};
+
+PathSpecifierLists* g_lists = nullptr;
+
+PathSpecifierLists& Lists() {
+  if (!g_lists) throw IEPathSpecifierList("The path specifier lists do not exist: they need the installer's start-up");
+  return *g_lists;
 }
 
 }  // namespace
 
-void TCustomPathSpecifier::Create(forms::TComponent* owner) {
-  TComponent::Create(owner);
-  Instances().push_back(this);
+void InitializePathSpecifierLists() {
+  if (!g_lists) g_lists = new PathSpecifierLists;
 }
 
-void TCustomPathSpecifier::Destroy() {
-  auto& instances = Instances();
-  instances.erase(std::remove(instances.begin(), instances.end(), this), instances.end());
-  TComponent::Destroy();
+void FinalizePathSpecifierLists() {
+  delete g_lists;
+  g_lists = nullptr;
 }
 
-TCustomPathSpecifier* FindPathSpecifierByClass(const std::string& class_name) {
-  for (TCustomPathSpecifier* specifier : Instances())
+TPathSpecifierList& PathSpecifiers() { return Lists().instances; }
+TStandardPathSpecList& StandardPathSpecifiers() { return Lists().standard; }
+TPathSpecifierClassList& PathSpecifierClasses() { return Lists().classes; }
+
+void TPathSpecifierList::Add(TCustomPathSpecifier* specifier) {
+  if (!specifier) throw IEPathSpecifierList("Tried to add a nil object to the path specifier list");
+  items_.push_back(specifier);
+}
+
+void TPathSpecifierList::Remove(TCustomPathSpecifier* specifier) {
+  items_.erase(std::remove(items_.begin(), items_.end(), specifier), items_.end());
+}
+
+TCustomPathSpecifier* TPathSpecifierList::FindByClass(const std::string& class_name) const {
+  for (TCustomPathSpecifier* specifier : items_)
     if (specifier->InheritsFrom(class_name)) return specifier;
   throw IEPathSpecifier("Could not find the path specifier");
 }
 
-const forms::ClassInfo& TCustomPathSpecifier::StaticClass() {
-  static const forms::ClassInfo info{"TCustomPathSpecifier", &TComponent::StaticClass()};
+void TPathSpecifierClassList::Add(const ClassInfo* specifier_class) {
+  if (!specifier_class) throw IEPathSpecifierClassList("Tried to add a nil object to the path specifier list");
+  if (!specifier_class->create || !specifier_class->InheritsFrom("TCustomPathSpecifier"))
+    throw IEPathSpecifierClassList(
+        forms::Format("%s is not a path specifier class that can be made", {specifier_class->name}));
+  items_.push_back(specifier_class);
+}
+
+const ClassInfo& TCustomPathSpecifier::StaticClass() {
+  static const ClassInfo info{"TCustomPathSpecifier", &TComponent::StaticClass()};
   return info;
 }
 
-void TCustomPathSpecifier::Validate(forms::TComponent*) {}
+void TCustomPathSpecifier::Create(TComponent* owner) {
+  TComponent::Create(owner);
+  PathSpecifiers().Add(this);
+}
 
-void TCustomPathSpecifier::GetPath(forms::TComponent* obj, std::string& path) {
+void TCustomPathSpecifier::Destroy() {
+  if (g_lists) g_lists->instances.Remove(this);
+  TComponent::Destroy();
+}
+
+void TCustomPathSpecifier::Validate(TComponent*) {}
+
+void TCustomPathSpecifier::GetPath(TComponent* obj, std::string& path) {
   path.clear();
   if (on_get_path_) on_get_path_(obj, path);
+}
+
+const ClassInfo& TStandardPathSpecifier::StaticClass() {
+  static const ClassInfo info{"TStandardPathSpecifier", &TCustomPathSpecifier::StaticClass()};
+  return info;
+}
+
+void TStandardPathSpecifier::Create(TComponent* owner) {
+  TCustomPathSpecifier::Create(owner);
+  StandardPathSpecifiers().Add(this);
+}
+
+void TStandardPathSpecifier::Destroy() {
+  if (g_lists) g_lists->standard.Remove(this);
+  TCustomPathSpecifier::Destroy();
+}
+
+TCustomPathSpecifier* FindPathSpecifierByClass(const std::string& class_name) {
+  return PathSpecifiers().FindByClass(class_name);
+}
+
+void EnsurePathSpecifier(const ClassInfo& specifier_class, TComponent* owner, bool only_if_missing) {
+  if (only_if_missing) {
+    const auto& existing = PathSpecifiers().Items();
+    if (std::any_of(existing.begin(), existing.end(),
+                    [&](TCustomPathSpecifier* s) { return s->InheritsFrom(specifier_class.name); }))
+      return;
+  }
+  auto* specifier = dynamic_cast<TCustomPathSpecifier*>(specifier_class.create(owner));
+  specifier->SetName(specifier->SpecifierName());
+}
+
+void CreateStandardPathSpecifiers(TComponent* owner, bool only_if_missing) {
+  if (!owner) return;
+  for (const ClassInfo* specifier_class : PathSpecifierClasses().Items())
+    EnsurePathSpecifier(*specifier_class, owner, only_if_missing);
 }
 
 }  // namespace install

@@ -342,7 +342,7 @@ void TTranslator::Destroy() {
 
 void TTranslator::SetTranslateIntoLanguage(TQndrLanguage language) {
   translate_into_ = language;
-  if (on_change_) on_change_();
+  Fire(on_change_);
 }
 
 TLanguage* TTranslator::LanguageByIdent(TQndrLanguage language) const {
@@ -395,17 +395,25 @@ void TTranslator::TranslateMemo(TQndrLanguage source, const TStringList& lines, 
   if (target_memo) out.Assign(target_memo->Lines);
 }
 
+namespace {
+
+// The text id of a control translated by id; 0 for any other.
+int32_t GLIDOf(TComponent* component) {
+  if (auto* label = dynamic_cast<TTranslateLabel*>(component)) return label->GLID();
+  if (auto* button = dynamic_cast<TTranslateBitBtn*>(component)) return button->GLID();
+  return 0;
+}
+
+}  // namespace
+
 void TTranslator::TranslateTexts(TQndrLanguage source, TComponent* component) {
-  const ClassInfo& info = component->ClassType();
-  const PropInfo* glid = info.FindProperty("GLID");
-  const PropInfo* caption = info.FindProperty("Caption");
   // A control translated by its text id is translated by that alone.
-  if (glid && glid->kind == PropKind::Int && glid->get_ordinal(*component) != 0) {
-    int64_t id = glid->get_ordinal(*component);
-    if (id > 0 && caption && caption->kind == PropKind::String)
-      caption->set_string(*component, TranslateByGLID(static_cast<int32_t>(id), caption->get_string(*component)));
+  if (int32_t glid = GLIDOf(component); glid != 0) {
+    auto* control = static_cast<TControl*>(component);
+    if (glid > 0) control->SetCaption(TranslateByGLID(glid, control->Caption()));
     return;
   }
+  const ClassInfo& info = component->ClassType();
   for (const ClassInfo* level = &info; level; level = level->parent) {
     for (const PropInfo& property : level->properties) {
       if (property.kind == PropKind::String && !SameText(property.name, "Name")) {
@@ -436,6 +444,13 @@ TQndrLanguage TTranslator::TranslateComponent(TQndrLanguage source, TComponent* 
                                  })
                                : nullptr);
     if (hide) control->SetVisible(false);
+    // A label keeps its size while its text changes.
+    auto* label = dynamic_cast<TLabel*>(component);
+    ScopedRestore auto_size(label ? std::function<void()>([label, was = label->AutoSize()] {
+                                      label->SetAutoSize(was);
+                                    })
+                                  : nullptr);
+    if (label) label->SetAutoSize(false);
     TranslateTexts(source, component);
     for (int i = 0; i < component->ComponentCount(); ++i) {
       TComponent* owned = component->Components(i);
@@ -483,6 +498,22 @@ void TTranslator::ApplyFontFor(TQndrLanguage language, TPersistent* control) {
   ScopedRestore restore([this, saved = translate_into_] { translate_into_ = saved; });
   translate_into_ = language;
   ApplyFont(control, false);
+}
+
+const ClassInfo& TTranslateLabel::StaticClass() {
+  using C = TTranslateLabel;
+  static const ClassInfo info{"TTranslateLabel", &TLabel::StaticClass(),
+                              [](TComponent* owner) -> TComponent* { return New<TTranslateLabel>(owner); },
+                              {IntProp<C>("GLID", &C::GLID, &C::SetGLID, 0)}};
+  return info;
+}
+
+const ClassInfo& TTranslateBitBtn::StaticClass() {
+  using C = TTranslateBitBtn;
+  static const ClassInfo info{"TTranslateBitBtn", &TBitBtn::StaticClass(),
+                              [](TComponent* owner) -> TComponent* { return New<TTranslateBitBtn>(owner); },
+                              {IntProp<C>("GLID", &C::GLID, &C::SetGLID, 0)}};
+  return info;
 }
 
 TTranslator* GlobalTranslator() { return g_translator; }

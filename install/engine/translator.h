@@ -14,6 +14,7 @@
 
 #include "classes.h"
 #include "font.h"
+#include "stdctrls.h"
 
 namespace install {
 
@@ -167,6 +168,27 @@ private:
   TQndrLanguage translate_into_ = qlUser;
   std::function<void()> on_change_;
   std::vector<std::unique_ptr<TLanguage>> languages_;  // enumeration order, no qlUser
+};
+
+// A label and a button translated by their text id when GLID is above 0.
+class TTranslateLabel : public forms::TLabel {
+  FORMS_CLASS(TTranslateLabel)
+public:
+  int32_t GLID() const { return glid_; }
+  void SetGLID(int32_t v) { glid_ = v; }
+
+private:
+  int32_t glid_ = 0;
+};
+
+class TTranslateBitBtn : public forms::TBitBtn {
+  FORMS_CLASS(TTranslateBitBtn)
+public:
+  int32_t GLID() const { return glid_; }
+  void SetGLID(int32_t v) { glid_ = v; }
+
+private:
+  int32_t glid_ = 0;
 };
 
 TTranslator* GlobalTranslator();

@@ -3,6 +3,7 @@
 #include "container.h"
 #include "install.h"
 #include "launcher.h"
+#include "pathspec.h"
 #include "translator.h"
 
 namespace install {
@@ -12,11 +13,17 @@ void InitializeInstallUnits() {
   forms::RegisterStreamClass(TInstallMainForm::StaticClass());
   forms::RegisterStreamClass(TTranslator::StaticClass());
   forms::RegisterStreamClass(TProgramLauncher::StaticClass());
+  forms::RegisterStreamClass(forms::TLabel::StaticClass());
+  forms::RegisterStreamClass(forms::TBitBtn::StaticClass());
+  forms::RegisterStreamClass(TTranslateLabel::StaticClass());
+  forms::RegisterStreamClass(TTranslateBitBtn::StaticClass());
+  InitializePathSpecifierLists();
   InitializeContainerList();
 }
 
 void FinalizeInstallUnits() {
   FinalizeContainerList();
+  FinalizePathSpecifierLists();
   forms::UnregisterClasses();
 }
 

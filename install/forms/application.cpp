@@ -20,7 +20,7 @@ const ClassInfo& TApplication::StaticClass() {
 void TApplication::HandleException(TComponent* sender, const std::exception& error) {
   if (dynamic_cast<const EAbort*>(&error)) return;
   if (on_exception_)
-    on_exception_(sender, error);
+    Fire(on_exception_, sender, error);
   else
     ShowException(error);
 }

@@ -54,6 +54,8 @@ public:
   void Run();
   // Dispatches the messages waiting in the queue, then returns.
   void ProcessMessages();
+  // Dispatches messages, waiting for them, until done() or Terminate.
+  void HandleMessagesUntil(const std::function<bool()>& done);
 #endif
 
 private:

@@ -22,13 +22,17 @@ void TApplication::ProcessMessages() {
   }
 }
 
+void TApplication::HandleMessagesUntil(const std::function<bool()>& done) {
+  while (!terminated_ && !done()) {
+    if (!ProcessMessage()) WaitMessage();
+  }
+}
+
 void TApplication::Run() {
   CallHandlingExceptions(this, [this] {
     if (main_form_) main_form_->Show();
   });
-  while (!terminated_) {
-    if (!ProcessMessage()) WaitMessage();
-  }
+  HandleMessagesUntil([] { return false; });
 }
 
 }  // namespace forms

@@ -116,6 +116,13 @@ void TComponent::SetName(const std::string& name) {
   name_ = name;
 }
 
+void TComponent::RecordEventBinding(const std::string& event, const std::string& method) {
+  if (method.empty())
+    event_bindings_.erase(event);
+  else
+    event_bindings_[event] = method;
+}
+
 void TComponent::SetLoading(bool loading) {
   if (loading)
     state_ |= csLoading;
@@ -172,6 +179,25 @@ void TComponent::RemoveComponent(TComponent* component) {
   it = std::find(components_.begin(), components_.end(), component);
   if (it != components_.end()) components_.erase(it);
   component->owner_ = nullptr;
+}
+
+namespace {
+
+const PropInfo& PropertyOfKind(TPersistent& object, const std::string& property, PropKind kind) {
+  const PropInfo* info = object.ClassType().FindProperty(property);
+  if (!info || info->kind != kind)
+    throw EComponentError(Format("Property %s does not exist in %s", {property, object.ClassName()}));
+  return *info;
+}
+
+}  // namespace
+
+void SetBoolProperty(TPersistent& object, const std::string& property, bool value) {
+  PropertyOfKind(object, property, PropKind::Bool).set_ordinal(object, value ? 1 : 0);
+}
+
+void SetStringProperty(TPersistent& object, const std::string& property, const std::string& value) {
+  PropertyOfKind(object, property, PropKind::String).set_string(object, value);
 }
 
 void Free(TPersistent* object) {

@@ -140,6 +140,12 @@ public:
   virtual void Notification(TComponent* component, TOperation operation);
   // A nested object of the stream: the object it stands inside.
   virtual void SetParentComponent(TComponent*) {}
+  virtual TComponent* GetParentComponent() const { return nullptr; }
+
+  // The published methods the stream bound to this component's events, by
+  // event name, so that writing the component keeps them.
+  void RecordEventBinding(const std::string& event, const std::string& method);
+  const std::map<std::string, std::string>& EventBindings() const { return event_bindings_; }
 
   TComponent* Owner() const { return owner_; }
   const std::string& Name() const { return name_; }
@@ -176,7 +182,21 @@ private:
   bool destroyed_ = false;
   std::vector<TComponent*> components_;
   std::vector<TComponent*> free_notifies_;
+  std::map<std::string, std::string> event_bindings_;
 };
+
+// Sets a published Boolean or text property by name; raises
+// EComponentError when the object has no such property of that kind.
+void SetBoolProperty(TPersistent& object, const std::string& property, bool value);
+void SetStringProperty(TPersistent& object, const std::string& property, const std::string& value);
+
+// Calls an event handler if one is set. It calls a copy: a handler may put
+// another in its place (or clear it) while it runs.
+template <class Handler, class... Args>
+void Fire(const Handler& handler, Args&&... args) {
+  Handler copy = handler;
+  if (copy) copy(std::forward<Args>(args)...);
+}
 
 // Frees an object made with New (or a component's plain object); nil is fine.
 void Free(TPersistent* object);
@@ -258,6 +278,28 @@ PropInfo StringProp(const std::string& name, std::string (C::*get)() const,
   p.kind = PropKind::String;
   p.get_string = [get](const TPersistent& o) { return (static_cast<const C&>(o).*get)(); };
   p.set_string = [set](TPersistent& o, const std::string& v) { (static_cast<C&>(o).*set)(v); };
+  return p;
+}
+
+// Plain stored values: a text or Boolean member without a setter of its own.
+template <class C>
+PropInfo StringField(const std::string& name, std::string C::*field) {
+  PropInfo p;
+  p.name = name;
+  p.kind = PropKind::String;
+  p.get_string = [field](const TPersistent& o) { return static_cast<const C&>(o).*field; };
+  p.set_string = [field](TPersistent& o, const std::string& v) { static_cast<C&>(o).*field = v; };
+  return p;
+}
+
+template <class C>
+PropInfo BoolField(const std::string& name, bool C::*field, bool default_value) {
+  PropInfo p;
+  p.name = name;
+  p.kind = PropKind::Bool;
+  p.default_value = default_value ? 1 : 0;
+  p.get_ordinal = [field](const TPersistent& o) { return (static_cast<const C&>(o).*field) ? 1 : 0; };
+  p.set_ordinal = [field](TPersistent& o, int64_t v) { static_cast<C&>(o).*field = v != 0; };
   return p;
 }
 

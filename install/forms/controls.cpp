@@ -2,6 +2,14 @@
 
 #include <algorithm>
 
+// Without windows (the native build) a control keeps its values; on Windows
+// each change also reaches the window when it exists.
+#ifdef _WIN32
+#define FORMS_WINDOW(call) call
+#else
+#define FORMS_WINDOW(call)
+#endif
+
 namespace forms {
 
 const ClassInfo& TFont::StaticClass() {
@@ -33,11 +41,13 @@ const ClassInfo& TControl::StaticClass() {
                                IntProp<C>("Top", &C::Top, &C::SetTop, 0),
                                IntProp<C>("Width", &C::Width, &C::SetWidth, 0),
                                IntProp<C>("Height", &C::Height, &C::SetHeight, 0),
-                               ObjectProp<C, TFont>("Font", &C::Font)}};
+                               ObjectProp<C, TFont>("Font", &C::Font),
+                               EventProp<C, void(TComponent*)>("OnClick", &C::SetOnClick)}};
   return info;
 }
 
 void TControl::Destroy() {
+  FORMS_WINDOW(DestroyHandle());
   SetParent(nullptr);
   TComponent::Destroy();
 }
@@ -46,15 +56,43 @@ void TControl::SetParentComponent(TComponent* parent) {
   if (auto* container = dynamic_cast<TWinControl*>(parent)) SetParent(container);
 }
 
+TComponent* TControl::GetParentComponent() const { return parent_; }
+
 void TControl::SetParent(TWinControl* parent) {
   if (parent == parent_) return;
+  FORMS_WINDOW(DestroyHandle());
   if (parent_) {
     auto& siblings = parent_->controls_;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
   }
   parent_ = parent;
-  if (parent) parent->controls_.push_back(this);
+  if (!parent) return;
+  parent->controls_.push_back(this);
+  // Inside a window already shown, the child's window comes at once.
+  FORMS_WINDOW(if (parent->HandleAllocated()) Handle());
 }
+
+void TControl::SetCaption(const std::string& caption) {
+  caption_ = caption;
+  FORMS_WINDOW(if (handle_) SetWindowTextA(handle_, caption.c_str()));
+}
+
+void TControl::SetVisible(bool visible) {
+  visible_ = visible;
+  FORMS_WINDOW(if (handle_) ShowWindow(handle_, ShowCommand()));
+}
+
+void TControl::SetBounds(int32_t left, int32_t top, int32_t width, int32_t height) {
+  left_ = left;
+  top_ = top;
+  width_ = width;
+  height_ = height;
+  FORMS_WINDOW(if (handle_) MoveWindow(handle_, left, top, width, height, TRUE));
+}
+
+void TControl::FontChanged() { FORMS_WINDOW(if (handle_) SetWindowFont()); }
+
+void TControl::Click() { Fire(on_click_, this); }
 
 const ClassInfo& TWinControl::StaticClass() {
   static const ClassInfo info{"TWinControl", &TControl::StaticClass()};

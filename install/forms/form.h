@@ -1,21 +1,19 @@
 // TForm: a top-level window with a caption, bounds, a window state, a font
-// and an OnActivate event. The properties and events are platform-free; on
-// Windows (form_win32.cpp) each form is a real window whose activation
-// fires OnActivate and whose property changes show at once.
+// and an OnActivate event. On Windows (form_win32.cpp) its activation fires
+// OnActivate, closing the main form ends the application, and clicks on its
+// controls reach their Click.
 #pragma once
 
-#include <functional>
-
 #include "controls.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace forms {
 
 enum class TWindowState { wsNormal, wsMinimized, wsMaximized };
-using TNotifyEvent = std::function<void(TComponent* sender)>;
+
+// The result of a modal form: mrNone while it is open.
+using TModalResult = int32_t;
+constexpr TModalResult mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6,
+                       mrNo = 7;
 
 class TForm : public TWinControl {
   FORMS_CLASS(TForm)
@@ -29,39 +27,32 @@ public:
   void SetOnActivate(TNotifyEvent handler) { on_activate_ = std::move(handler); }
   // The form became the active window.
   virtual void Activate();
-
-  void SetCaption(const std::string& caption) override;
-  void SetLeft(int32_t v) override;
-  void SetTop(int32_t v) override;
-  void SetWidth(int32_t v) override;
-  void SetHeight(int32_t v) override;
+  // Shown, the form has its window.
   void SetVisible(bool visible) override;
+  void Show() { SetVisible(true); }
+  TModalResult ModalResult() const { return modal_result_; }
+  void SetModalResult(TModalResult result) { modal_result_ = result; }
+#ifdef _WIN32
+  // Shows the form with the application's other windows disabled and
+  // handles messages until ModalResult is set (closing the form sets
+  // mrCancel); exceptions in its events reach the application's handler.
+  TModalResult ShowModal();
+#endif
 
 #ifdef _WIN32
-  void Destroy() override;
-  void FontChanged() override;
-  // The form's window, made on first use.
-  HWND Handle();
-  bool HandleAllocated() const { return handle_ != nullptr; }
-  void Show() { SetVisible(true); }
-  // Repaints the whole form now.
-  void Refresh();
   LRESULT WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
+protected:
+  HWND CreateWindowHandle() override;
+  int ShowCommand() const override;
 #endif
 
 private:
   void SetWindowStateValue(TWindowState state) { SetWindowState(state); }
   TWindowState window_state_ = TWindowState::wsNormal;
   TNotifyEvent on_activate_;
-#ifdef _WIN32
-  // Moves the window to the form's bounds when it exists.
-  void UpdateBounds();
-  // Shows or hides the window by Visible and WindowState when it exists.
-  void UpdateShow();
-  void DestroyHandle();
-  HWND handle_ = nullptr;
-  HFONT font_handle_ = nullptr;
-#endif
+  TModalResult modal_result_ = mrNone;
+  bool modal_ = false;
 };
 
 }  // namespace forms

@@ -1,6 +1,8 @@
-// The window side of TForm: one top-level window per form.
+// The window side of TForm: a top-level window of our own class.
 #include "application.h"
 #include "form.h"
+
+#include <vector>
 
 namespace forms {
 
@@ -36,83 +38,80 @@ void RegisterFormWindowClass() {
 
 }  // namespace
 
-HWND TForm::Handle() {
-  if (handle_) return handle_;
+HWND TForm::CreateWindowHandle() {
   RegisterFormWindowClass();
-  handle_ = CreateWindowExA(0, kFormWindowClass, Caption().c_str(), WS_OVERLAPPEDWINDOW, Left(), Top(),
-                            Width() > 0 ? Width() : CW_USEDEFAULT, Height() > 0 ? Height() : CW_USEDEFAULT,
-                            nullptr, nullptr, GetModuleHandleA(nullptr), this);
-  if (!handle_) throw Exception(Format("Cannot create the window of %s", {Name()}));
-  FontChanged();
-  return handle_;
+  return CreateWindowExA(0, kFormWindowClass, Caption().c_str(), WS_OVERLAPPEDWINDOW, Left(), Top(),
+                         Width() > 0 ? Width() : CW_USEDEFAULT, Height() > 0 ? Height() : CW_USEDEFAULT,
+                         nullptr, nullptr, GetModuleHandleA(nullptr), this);
 }
 
-void TForm::Refresh() {
-  if (!handle_) return;
-  InvalidateRect(handle_, nullptr, TRUE);
-  UpdateWindow(handle_);
+int TForm::ShowCommand() const {
+  if (!Visible()) return SW_HIDE;
+  switch (window_state_) {
+    case TWindowState::wsMaximized: return SW_SHOWMAXIMIZED;
+    case TWindowState::wsMinimized: return SW_SHOWMINIMIZED;
+    default: return SW_SHOWNORMAL;
+  }
+}
+
+namespace {
+
+BOOL CALLBACK CollectEnabledWindow(HWND window, LPARAM context) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process == GetCurrentProcessId() && IsWindowVisible(window) && IsWindowEnabled(window))
+    reinterpret_cast<std::vector<HWND>*>(context)->push_back(window);
+  return TRUE;
+}
+
+}  // namespace
+
+TModalResult TForm::ShowModal() {
+  std::vector<HWND> disabled;
+  EnumWindows(CollectEnabledWindow, reinterpret_cast<LPARAM>(&disabled));
+  for (HWND window : disabled) EnableWindow(window, FALSE);
+  modal_result_ = mrNone;
+  modal_ = true;
+  struct Restore {
+    TForm& form;
+    std::vector<HWND>& disabled;
+    ~Restore() {
+      form.modal_ = false;
+      for (HWND window : disabled) EnableWindow(window, TRUE);
+      form.SetVisible(false);
+    }
+  } restore{*this, disabled};
+  Show();
+  Application()->HandleMessagesUntil([this] { return modal_result_ != mrNone; });
+  return modal_result_;
 }
 
 LRESULT TForm::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_NCCREATE:
-      handle_ = window;  // before CreateWindowExA returns it
+      AttachHandle(window);  // before CreateWindowExA returns it
       break;
     case WM_ACTIVATE:
       if (LOWORD(wparam) != WA_INACTIVE) Activate();
       return 0;
+    case WM_COMMAND:
+      if (HIWORD(wparam) == BN_CLICKED)
+        if (TControl* control = ControlOfWindow(reinterpret_cast<HWND>(lparam))) control->Click();
+      return 0;
     case WM_CLOSE:
+      if (modal_) {
+        modal_result_ = mrCancel;
+        return 0;
+      }
       if (Application() && Application()->MainForm() == this) Application()->Terminate();
       SetVisible(false);
       return 0;
     case WM_NCDESTROY:
       SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-      handle_ = nullptr;
+      AttachHandle(nullptr);
       break;
   }
   return DefWindowProcA(window, message, wparam, lparam);
-}
-
-void TForm::UpdateBounds() {
-  if (handle_) MoveWindow(handle_, Left(), Top(), Width(), Height(), TRUE);
-}
-
-void TForm::UpdateShow() {
-  if (!handle_ && !Visible()) return;
-  int show = SW_HIDE;
-  if (Visible())
-    show = window_state_ == TWindowState::wsMaximized   ? SW_SHOWMAXIMIZED
-           : window_state_ == TWindowState::wsMinimized ? SW_SHOWMINIMIZED
-                                                         : SW_SHOWNORMAL;
-  ShowWindow(Handle(), show);
-}
-
-void TForm::FontChanged() {
-  if (!handle_) return;
-  HDC screen = GetDC(nullptr);
-  int pixels_per_inch = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  LOGFONTA description{};
-  description.lfHeight = -MulDiv(Font().Size(), pixels_per_inch, 72);
-  description.lfWeight = Font().Bold() ? FW_BOLD : FW_NORMAL;
-  description.lfCharSet = Font().Charset();
-  lstrcpynA(description.lfFaceName, Font().Name().c_str(), LF_FACESIZE);
-  HFONT font = CreateFontIndirectA(&description);
-  SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-  if (font_handle_) DeleteObject(font_handle_);
-  font_handle_ = font;
-}
-
-void TForm::DestroyHandle() {
-  if (handle_) DestroyWindow(handle_);
-  handle_ = nullptr;
-  if (font_handle_) DeleteObject(font_handle_);
-  font_handle_ = nullptr;
-}
-
-void TForm::Destroy() {
-  DestroyHandle();
-  TWinControl::Destroy();
 }
 
 }  // namespace forms

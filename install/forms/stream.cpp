@@ -1,6 +1,7 @@
 #include "stream.h"
 
 #include <cctype>
+#include <cstdio>
 #include <vector>
 
 namespace forms {
@@ -166,7 +167,7 @@ private:
     ExpectSymbol("{");
     while (!IsSymbol("}")) {
       Token first = Expect(TokenKind::Identifier, "a property or a class name");
-      if (token_.kind == TokenKind::Identifier)
+      if (token_.kind == TokenKind::Identifier || IsSymbol("{"))
         ReadHeldObject(object, first, depth);
       else
         ReadProperty(object, first);
@@ -174,8 +175,9 @@ private:
     Advance();
   }
 
+  // A held object: its class, its name (an unnamed one has none), its body.
   void ReadHeldObject(TComponent& parent, const Token& class_token, int depth) {
-    Token name_token = Expect(TokenKind::Identifier, "an object name");
+    Token name_token = token_.kind == TokenKind::Identifier ? Expect(TokenKind::Identifier, "") : Token{};
     const ClassInfo* info = FindClass(class_token.text);
     if (!info || !info->create) Fail(class_token, "Class " + class_token.text + " not found");
     TComponent* child = info->create(&root_);
@@ -304,14 +306,17 @@ private:
   }
 
   void BindEvent(TPersistent& object, const PropInfo& property, const Token& value) {
+    auto* component = dynamic_cast<TComponent*>(&object);
     if (SameText(value.text, "nil")) {
       property.set_event(object, std::any());
+      if (component) component->RecordEventBinding(property.name, "");
       return;
     }
     const auto* method = root_.ClassType().FindMethod(value.text);
     if (!method) Fail(value, "Method " + value.text + " not found in " + root_.ClassName());
     if (!property.set_event(object, (*method)(root_)))
       Fail(value, "Method " + value.text + " does not fit event " + property.name);
+    if (component) component->RecordEventBinding(property.name, value.text);
   }
 
   void ResolveFixups() {
@@ -335,8 +340,115 @@ private:
   std::vector<Fixup> fixups_;
 };
 
+class Writer {
+public:
+  explicit Writer(const TComponent& root) : root_(root) {}
+
+  std::string Write() {
+    WriteObject(root_, 0);
+    return out_;
+  }
+
+private:
+  static std::string Quoted(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+      unsigned char byte = static_cast<unsigned char>(c);
+      if (c == '"' || c == '\\') {
+        out += '\\';
+        out += c;
+      } else if (byte < 0x20 || byte >= 0x7F) {
+        char escape[5];
+        std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+        out += escape;
+      } else {
+        out += c;
+      }
+    }
+    return out + "\"";
+  }
+
+  void Line(int depth, const std::string& text) { out_ += std::string(static_cast<size_t>(depth) * 2, ' ') + text + "\n"; }
+
+  // The value of a property as the stream writes it; empty when left out.
+  static std::string ValueOf(TPersistent& object, const PropInfo& property) {
+    switch (property.kind) {
+      case PropKind::Bool:
+      case PropKind::Int:
+      case PropKind::Enum:
+      case PropKind::Set: {
+        int64_t value = property.get_ordinal(object);
+        if (property.default_value && *property.default_value == value) return "";
+        if (property.kind == PropKind::Bool) return value ? "True" : "False";
+        if (property.kind == PropKind::Int) return IntToStr(value);
+        if (property.kind == PropKind::Enum)
+          return value >= 0 && static_cast<size_t>(value) < property.names.size() ? property.names[static_cast<size_t>(value)] : "";
+        std::string set;
+        for (size_t bit = 0; bit < property.names.size(); ++bit)
+          if ((value >> bit) & 1) set += (set.empty() ? "" : ", ") + property.names[bit];
+        return "[" + set + "]";
+      }
+      case PropKind::String: {
+        std::string text = property.get_string(object);
+        return text.empty() ? "" : Quoted(text);
+      }
+      case PropKind::Strings: {
+        const TStringList& lines = property.get_strings(object);
+        if (lines.Count() == 0) return "";
+        std::string list;
+        for (const auto& line : lines.Lines()) list += (list.empty() ? "" : ", ") + Quoted(line);
+        return "(" + list + ")";
+      }
+      case PropKind::Component: {
+        TComponent* target = property.get_component(object);
+        return target ? target->Name() : "";
+      }
+      case PropKind::Object:
+      case PropKind::Event:
+        return "";
+    }
+    return "";
+  }
+
+  void WriteProperties(TPersistent& object, const std::string& prefix, int depth) {
+    std::vector<const ClassInfo*> chain;
+    for (const ClassInfo* info = &object.ClassType(); info; info = info->parent) chain.insert(chain.begin(), info);
+    auto* component = dynamic_cast<TComponent*>(&object);
+    for (const ClassInfo* info : chain) {
+      for (const PropInfo& property : info->properties) {
+        if (property.kind == PropKind::Object) {
+          WriteProperties(*property.get_object(object), prefix + property.name + ".", depth);
+        } else if (property.kind == PropKind::Event && component) {
+          auto binding = component->EventBindings().find(property.name);
+          if (binding != component->EventBindings().end())
+            Line(depth, prefix + property.name + " = " + binding->second);
+        } else if (std::string value = ValueOf(object, property); !value.empty()) {
+          Line(depth, prefix + property.name + " = " + value);
+        }
+      }
+    }
+  }
+
+  void WriteObject(const TComponent& object, int depth) {
+    Line(depth, object.ClassName() + (object.Name().empty() ? "" : " ") + object.Name() + " {");
+    WriteProperties(const_cast<TComponent&>(object), "", depth + 1);
+    for (int i = 0; i < root_.ComponentCount(); ++i) {
+      TComponent* held = root_.Components(i);
+      TComponent* parent = held->GetParentComponent();
+      bool inside = &object == &root_ ? !parent || parent == &root_ : parent == &object;
+      if (inside) WriteObject(*held, depth + 1);
+    }
+    Line(depth, "}");
+  }
+
+  const TComponent& root_;
+  std::string out_;
+};
+
 }  // namespace
 
 void ReadComponent(TComponent& root, const std::string& text) { Reader(root, text).Read(); }
+
+std::string WriteComponent(const TComponent& root) { return Writer(root).Write(); }
 
 }  // namespace forms

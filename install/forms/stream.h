@@ -12,6 +12,7 @@
 //     DestDirType = psProgramFiles          // a component of the root, or nil
 //     OnAfterInitialized = Install1AfterInitialized   // a method of the root
 //     TInstall Install1 { ... }             // a held object, owned by the root
+//     TTranslator { ... }                   // one without a name
 //   }
 //
 // Reading sets the properties through their setters while every streamed
@@ -34,5 +35,10 @@ class EReadError : public Exception {
 // Reads text into root: the outermost object's class must be root's class or
 // one of its parents; the held objects are created with root as owner.
 void ReadComponent(TComponent& root, const std::string& text);
+
+// Writes root and the components it owns in the same format, each held
+// object inside its parent control. A property equal to its stream default
+// (an empty text, list or reference where none is declared) is left out.
+std::string WriteComponent(const TComponent& root);
 
 }  // namespace forms

@@ -16,10 +16,10 @@ namespace {
 }
 
 // Formats one argument with a C conversion built from the checked specifier.
-std::string FormatOne(const std::string& spec, char conversion, const FormatArg& arg,
+std::string FormatOne(const std::string& specifier, char conversion, const FormatArg& arg,
                       const std::string& pattern) {
   char buffer[512];
-  std::string c_spec = "%" + spec;
+  std::string c_format = "%" + specifier;
   switch (conversion) {
     case 'd':
     case 'u':
@@ -27,9 +27,9 @@ std::string FormatOne(const std::string& spec, char conversion, const FormatArg&
     case 'X': {
       const auto* value = std::get_if<int64_t>(&arg);
       if (!value) InvalidFormat(pattern);
-      c_spec += "ll";
-      c_spec += conversion == 'u' ? 'u' : conversion;
-      std::snprintf(buffer, sizeof buffer, c_spec.c_str(), static_cast<long long>(*value));
+      c_format += "ll";
+      c_format += conversion == 'u' ? 'u' : conversion;
+      std::snprintf(buffer, sizeof buffer, c_format.c_str(), static_cast<long long>(*value));
       return buffer;
     }
     case 'f':
@@ -43,8 +43,8 @@ std::string FormatOne(const std::string& spec, char conversion, const FormatArg&
       } else {
         InvalidFormat(pattern);
       }
-      c_spec += conversion;
-      std::snprintf(buffer, sizeof buffer, c_spec.c_str(), value);
+      c_format += conversion;
+      std::snprintf(buffer, sizeof buffer, c_format.c_str(), value);
       return buffer;
     }
     case 's': {
@@ -53,13 +53,13 @@ std::string FormatOne(const std::string& spec, char conversion, const FormatArg&
       // Width and precision are applied here: the text may be longer than
       // any fixed buffer.
       std::string text = *value;
-      size_t dot = spec.find('.');
+      size_t dot = specifier.find('.');
       if (dot != std::string::npos) {
-        size_t precision = std::strtoul(spec.c_str() + dot + 1, nullptr, 10);
+        size_t precision = std::strtoul(specifier.c_str() + dot + 1, nullptr, 10);
         if (text.size() > precision) text.resize(precision);
       }
-      bool left = !spec.empty() && spec[0] == '-';
-      size_t width = std::strtoul(spec.c_str() + (left ? 1 : 0), nullptr, 10);
+      bool left = !specifier.empty() && specifier[0] == '-';
+      size_t width = std::strtoul(specifier.c_str() + (left ? 1 : 0), nullptr, 10);
       if (text.size() < width) {
         std::string pad(width - text.size(), ' ');
         text = left ? text + pad : pad + text;
@@ -85,20 +85,20 @@ std::string Format(const std::string& pattern, const std::vector<FormatArg>& arg
       out += '%';
       continue;
     }
-    std::string spec;
-    if (pattern[i] == '-') spec += pattern[i++];
+    std::string specifier;
+    if (pattern[i] == '-') specifier += pattern[i++];
     while (i < pattern.size() && std::isdigit(static_cast<unsigned char>(pattern[i])))
-      spec += pattern[i++];
+      specifier += pattern[i++];
     if (i < pattern.size() && pattern[i] == '.') {
-      spec += pattern[i++];
+      specifier += pattern[i++];
       while (i < pattern.size() && std::isdigit(static_cast<unsigned char>(pattern[i])))
-        spec += pattern[i++];
+        specifier += pattern[i++];
     }
-    if (i >= pattern.size() || spec.size() > 8) InvalidFormat(pattern);
+    if (i >= pattern.size() || specifier.size() > 8) InvalidFormat(pattern);
     char conversion = static_cast<char>(std::tolower(static_cast<unsigned char>(pattern[i])));
     if (pattern[i] == 'X') conversion = 'X';
     if (next_arg >= args.size()) InvalidFormat(pattern);
-    out += FormatOne(spec, conversion, args[next_arg++], pattern);
+    out += FormatOne(specifier, conversion, args[next_arg++], pattern);
   }
   return out;
 }

@@ -168,6 +168,12 @@ TEST_F(ObjectModel, BroadcastsReachOnlyDirectHelpersFromType2000OrTheEventTarget
   root->SetEventTarget(dialog);
   root->HideStatusMessage();
   EXPECT_EQ(Journal(), std::vector<std::string>{"Dialog heard -973 from Root"});
+  // A target that goes leaves the broadcasts to everyone again.
+  Free(dialog);
+  EXPECT_EQ(root->EventTarget(), nullptr);
+  Journal().clear();
+  root->HideStatusMessage();
+  EXPECT_EQ(Journal(), std::vector<std::string>{"File heard -973 from Root"});
   (void)file;
 }
 

@@ -36,8 +36,14 @@ void TTestObject::DoInformationEvent(TComponent* sender, int code, TPersistent*)
 void TTestObject::WriteUninstallInfo(const std::string& key) { Journal().push_back(Name() + " uninstall " + key); }
 
 const ClassInfo& TpsContainerDestDir::StaticClass() {
-  static const ClassInfo info{"TpsContainerDestDir", &TCustomPathSpecifier::StaticClass()};
+  static const ClassInfo info{"TpsContainerDestDir", &TStandardPathSpecifier::StaticClass(),
+                              [](TComponent* owner) -> TComponent* { return New<TpsContainerDestDir>(owner); }};
   return info;
+}
+
+void TpsContainerDestDir::Create(TComponent* owner) {
+  TStandardPathSpecifier::Create(owner);
+  SetSpecifierName("psContainerDestDir");
 }
 
 void TpsContainerDestDir::GetPath(TComponent* obj, std::string& path) {
@@ -50,8 +56,9 @@ void EngineTest::SetUp() {
   InitializeInstallUnits();
   RegisterStreamClass(TTestObject::StaticClass());
   InitializeApplication();
+  PathSpecifierClasses().Add(&TpsContainerDestDir::StaticClass());
   owner_ = New<TComponent>(nullptr);
-  New<TpsContainerDestDir>(owner_)->SetName("psContainerDestDir");
+  CreateStandardPathSpecifiers(owner_, true);
 }
 
 void EngineTest::TearDown() {

@@ -37,9 +37,10 @@ private:
 // Stands in for the standard container-destination specifier that the
 // objects take when they join a container: it answers the container's
 // destination.
-class TpsContainerDestDir : public install::TCustomPathSpecifier {
+class TpsContainerDestDir : public install::TStandardPathSpecifier {
   FORMS_CLASS(TpsContainerDestDir)
 public:
+  void Create(forms::TComponent* owner) override;
   void GetPath(forms::TComponent* obj, std::string& path) override;
 };
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "exceptions.h"
+#include "translator.h"
 #include "fixtures.h"
 
 namespace install_test {
@@ -21,6 +22,8 @@ TInstallMainForm InstallMainForm {
   }
   TInstall Install1 {
     DestDir = "\\Product"
+    BuildInfo.AppName = "Monitor Setup"
+    BuildInfo.SignCode = True
     Information.ProductName = "Monitor"
     InstallTypes = [itFull, itCompact]
     AutoMaximizeWindow = True
@@ -60,6 +63,10 @@ TEST_F(Engine, LoadsTheScriptWithItsValuesDefaultsAndReferences) {
   EXPECT_EQ(install->DestDir(), "\\Product");
   EXPECT_EQ(install->Information().ProductName(), "Monitor");
   EXPECT_EQ(install->Information().CompanyName(), "My Company");
+  EXPECT_EQ(install->BuildInfo().AppName, "Monitor Setup");
+  EXPECT_TRUE(install->BuildInfo().SignCode);
+  EXPECT_TRUE(install->BuildInfo().AddUninstallOnCreate);
+  EXPECT_EQ(install->BuildInfo().BuildDirectory, "c:\\build");
   EXPECT_EQ(install->PresetupFiles(), (TStringList{"readme.txt", "license.txt"}));
   EXPECT_TRUE(install->RunAutomatic());
   EXPECT_TRUE(install->UseLoadingProgram());
@@ -156,6 +163,92 @@ TEST_F(Engine, OneEngineOnAFormOnly) {
   EXPECT_EQ(TCustomInstall::Instance(), nullptr);
   EXPECT_NE(New<TInstall>(New<TInstallMainForm>(owner_)), nullptr);
 }
+
+TEST_F(Engine, TheScriptsTranslatorCarriesItsLanguages) {
+  Load({}, R"(TInstallMainForm F {
+    TTranslator Translator1 {
+      lgEnglish.Strings = ("1;Installation aborted by the user")
+      lgGerman.Strings = ("1;Installation vom Benutzer abgebrochen", "#2;", "two", "lines", "#")
+      lgGerman.FontOverride = True
+      TranslateIntoLanguage = qlGerman
+    }
+    TInstall I { RunAutomatic = False }
+  })");
+  EXPECT_EQ(EAIUserAbort().Message(), "Installation aborted by the user");  // not a translated class
+  EXPECT_EQ(TranslateString("Installation aborted by the user"), "Installation vom Benutzer abgebrochen");
+  EXPECT_TRUE(GlobalTranslator()->LanguageByIdent(qlGerman)->FontOverride());
+  EXPECT_TRUE(GlobalTranslator()->LanguageByIdent(qlGerman)->MemoByGLID(2));
+}
+
+TEST_F(Engine, ABadLanguageLineFailsTheScript) {
+  EXPECT_EQ(LoadError({}, "TInstallMainForm F { TTranslator T { lgDanish.Strings = (\"x;y\") } }"),
+            "The 0'th string (x;y) does not have the proper format of GLID;Text or .GLID;");
+}
+
+// Stands in for an install file: what the updater choice sets.
+class TTestUpdater : public TTestObject {
+  FORMS_CLASS(TTestUpdater)
+public:
+  bool RunAfterInstall = true;
+  std::string RunParameters;
+};
+
+const ClassInfo& TTestUpdater::StaticClass() {
+  using C = TTestUpdater;
+  static const ClassInfo info{"TTestUpdater", &TTestObject::StaticClass(),
+                              [](TComponent* owner) -> TComponent* { return New<TTestUpdater>(owner); },
+                              {BoolField<C>("RunAfterInstall", &C::RunAfterInstall, false),
+                               StringField<C>("RunParameters", &C::RunParameters)}};
+  return info;
+}
+
+// A script holding both updaters; the engine's further properties given.
+std::string UpdaterScript(const std::string& install_properties = "") {
+  return "TInstallMainForm F {\n"
+         "  TInstall Install1 { RunAutomatic = False " + install_properties + " }\n"
+         "  TTestUpdater IFShFolder_Exe { Container = Install1 RunAfterInstall = True }\n"
+         "  TTestUpdater IF50ComUpd_Exe { Container = Install1 RunAfterInstall = True }\n"
+         "}\n";
+}
+
+TEST_F(Engine, SystemUpdatersRunOnlyWhereTheSystemNeedsThem) {
+  RegisterStreamClass(TTestUpdater::StaticClass());
+  struct Case {
+    UpdaterFacts facts;
+    bool shell_folder_runs;
+    bool common_controls_included;
+  } cases[] = {
+      {{true, 6, false, 0x60000}, false, false},  // today's Windows
+      {{true, 4, false, 0x40046}, true, true},    // NT 4 with old common controls
+      {{true, 4, true, 0x40047}, false, false},   // NT 4 with both present
+      {{false, 4, false, 0x40000}, true, true},   // Windows 98 as shipped
+  };
+  for (const auto& c : cases) {
+    auto* form = Load({}, UpdaterScript());
+    form->ChooseUpdaters(c.facts);
+    auto* shell_folder = static_cast<TTestUpdater*>(form->FindComponent("IFShFolder_Exe"));
+    auto* common_controls = static_cast<TTestUpdater*>(form->FindComponent("IF50ComUpd_Exe"));
+    EXPECT_EQ(shell_folder->RunAfterInstall, c.shell_folder_runs);
+    EXPECT_EQ(common_controls->Include(), c.common_controls_included);
+    EXPECT_EQ(common_controls->RunParameters, c.common_controls_included ? "/Q" : "");
+    Free(form);
+  }
+}
+
+TEST_F(Engine, AScriptWithoutUpdatersSkipsThem) {
+  auto* form = Load({}, "TInstallMainForm F { TInstall I { RunAutomatic = False } }");
+  EXPECT_NO_THROW(form->ChooseUpdaters(UpdaterFacts{}));
+}
+
+#ifdef _WIN32
+TEST_F(Engine, UnderWineNeitherUpdaterIsNeeded) {
+  RegisterStreamClass(TTestUpdater::StaticClass());
+  auto* form = Load({}, UpdaterScript("OnAfterInitialized = Install1AfterInitialized"));
+  TCustomInstall::Instance()->OnAfterInitialized()(TCustomInstall::Instance());
+  EXPECT_FALSE(static_cast<TTestUpdater*>(form->FindComponent("IFShFolder_Exe"))->RunAfterInstall);
+  EXPECT_FALSE(static_cast<TTestUpdater*>(form->FindComponent("IF50ComUpd_Exe"))->Include());
+}
+#endif
 
 TEST_F(Engine, TheScriptGoesBeforeTheListsThatReferToIt) {
   Load({});

@@ -151,15 +151,12 @@ TEST(LanguageFonts, CharacterSetFaceAndMinimumSize) {
 class TTestPanel : public TWinControl {
   FORMS_CLASS(TTestPanel)
 public:
-  int32_t GLID() const { return glid_; }
-  void SetGLID(int32_t v) { glid_ = v; }
   TStringList& Items() { return items_; }
   void SetItems(const TStringList& v) { items_.Assign(v); }
   std::string Hint() const { return hint_; }
   void SetHint(const std::string& v) { hint_ = v; }
 
 private:
-  int32_t glid_ = 0;
   TStringList items_;
   std::string hint_;
 };
@@ -167,8 +164,7 @@ private:
 const ClassInfo& TTestPanel::StaticClass() {
   using C = TTestPanel;
   static const ClassInfo info{"TTestPanel", &TWinControl::StaticClass(), nullptr,
-                              {IntProp<C>("GLID", &C::GLID, &C::SetGLID),
-                               StringsProp<C, TStringList>("Items", &C::Items, &C::SetItems),
+                              {StringsProp<C, TStringList>("Items", &C::Items, &C::SetItems),
                                StringProp<C>("Hint", &C::Hint, &C::SetHint)}};
   return info;
 }
@@ -182,17 +178,22 @@ TEST_F(Translator, TranslatesAComponentAndWhatItOwns) {
   page->SetCaption("Next");
   page->SetHint("  ");
   page->SetItems({"Back", "Other"});
-  auto* button = New<TTestPanel>(page);
+  auto* button = New<TTranslateBitBtn>(page);
   button->SetCaption("Back");
   button->SetGLID(9);
-  auto* label = New<TTestPanel>(page);
+  auto* label = New<TTranslateLabel>(page);
   label->SetCaption("Choose");
+  auto* fixed = New<TTranslateLabel>(page);
+  fixed->SetCaption("Next");
+  fixed->SetGLID(-1);  // neither by id nor by text
   EXPECT_EQ(translator_->TranslateComponent(qlEnglish, page), qlFrench);
   EXPECT_EQ(page->Name(), "Next");
   EXPECT_EQ(page->Caption(), "Suivant");
   EXPECT_EQ(page->Items(), (TStringList{"Retour", "Other"}));
   EXPECT_EQ(button->Caption(), "Par numero");
   EXPECT_EQ(label->Caption(), "Choisir");
+  EXPECT_TRUE(label->AutoSize());  // off only while it changed
+  EXPECT_EQ(fixed->Caption(), "Next");
   EXPECT_TRUE(page->Visible());  // hidden only while it changed
   // From French into Spanish with no Spanish texts: unchanged, still French.
   EXPECT_EQ(TranslateComponentInto(qlFrench, qlSpanish, page), qlFrench);

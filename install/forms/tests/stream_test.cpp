@@ -139,6 +139,39 @@ INSTANTIATE_TEST_SUITE_P(
                   "Line 1: Property Count holds no properties"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(StreamTest, WritesWhatItReadsLeavingDefaultsOut) {
+  ReadComponent(*form_, kScript);
+  New<TTestWidget>(form_)->SetCaption("line\nbreak \xE9");
+  const std::string expected = R"(TTestForm Form1 {
+  TTestWidget First {
+    Enabled = False
+    Count = 3
+    Caption = "Say \"hi\" and go!"
+    Colours = [clRed, clBlue]
+    Buddy = Second
+    Items = ("one", "two")
+    Info.Title = "titled"
+    OnClick = WidgetClicked
+  }
+  TTestWidget Second {
+    Tag = -12
+    Shade = clBlue
+    Info.Title = "untitled"
+  }
+  TTestWidget {
+    Caption = "line\x0Abreak \xE9"
+    Info.Title = "untitled"
+  }
+}
+)";
+  std::string written = WriteComponent(*form_);
+  EXPECT_EQ(written, expected);
+  auto* copy = New<TTestForm>(nullptr);
+  ReadComponent(*copy, written);
+  EXPECT_EQ(WriteComponent(*copy), written);
+  Free(copy);
+}
+
 TEST_F(StreamTest, NoLoadedCallWhenTheStreamFails) {
   EXPECT_THROW(ReadComponent(*form_, "TTestForm F { TTestWidget W { Buddy = Ghost } }"), EReadError);
   for (const auto& entry : Journal()) EXPECT_EQ(entry.find("Loaded"), std::string::npos) << entry;
