@@ -17,13 +17,10 @@ class JavaRouteTest : public HelpControlTest {
  protected:
   void SetUp() override {
     HelpControlTest::SetUp();
-    char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, sizeof self);
-    std::string bin = self;
-    bin = bin.substr(0, bin.find_last_of('\\'));
+    const std::string bin = TIPCASTER_STANDINS;
     for (const char *folder : {"java runtime", "java runtime\\old", "help viewer", "javahelp"})
       CreateDirectoryA(PathOf(folder).c_str(), nullptr);
-    const std::string standin = bin + "\\tipcaster_java_standin.exe";
+    const std::string standin = bin + "/tipcaster_java_standin.exe";
     ASSERT_TRUE(CopyFileA(standin.c_str(), PathOf("java runtime\\javaw.exe").c_str(), FALSE));
     ASSERT_TRUE(CopyFileA(standin.c_str(), PathOf("java runtime\\old\\jrew.exe").c_str(), FALSE));
     WriteTestFile("help viewer\\Tipcaster.jar", "");
