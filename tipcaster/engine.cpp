@@ -88,9 +88,13 @@ bool CTSHelpEngine::MapFileExists() const {
   return false;
 }
 
+void CTSHelpEngine::ShowMissingTopic() const {
+  ShowErrorMessage("Topic for Help Context ID: " + std::to_string(context_) + ", does not exist");
+}
+
 bool CTSHelpEngine::TopicOfContext(MapTopic &entry) const {
   if (LookupContext(entry)) return true;
-  ShowErrorMessage("Topic for Help Context ID: " + std::to_string(context_) + ", does not exist");
+  ShowMissingTopic();
   return false;
 }
 

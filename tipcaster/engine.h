@@ -69,6 +69,7 @@ class CTSHelpEngine {
   bool MapFileExists() const;
   bool HtmlHelpReady(const char *noCompiledFileMessage);
   bool TopicOfContext(MapTopic &entry) const;  // with the missing-topic message
+  void ShowMissingTopic() const;
   PathString WithWindowSuffix(const PathString &path) const;
   void ShowNavigation(UINT command);
 

@@ -105,43 +105,56 @@ STDMETHODIMP OleControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS 
 }
 
 HRESULT OleControl::InvokeStock(DISPID id, WORD flags, DispatchArgs &args, VARIANT *result) {
-  bool put = IsPropertyPut(flags);
+  if (!IsPropertyPut(flags)) {
+    GetStock(id, result);
+    return S_OK;
+  }
+  HRESULT outcome = PutStock(id, args);
+  if (FAILED(outcome)) return outcome;
+  SetModified();
+  ApplyStockProperties();
+  return S_OK;
+}
+
+void OleControl::GetStock(DISPID id, VARIANT *result) {
   if (id == DISPID_CAPTION) {
-    if (!put) return SetResultText(result, caption_), S_OK;
-    if (!args.Text(0, caption_)) return DISP_E_TYPEMISMATCH;
+    SetResultText(result, caption_);
   } else if (id == DISPID_BORDERSTYLE) {
-    if (!put) return SetResultShort(result, borderStyle_), S_OK;
+    SetResultShort(result, borderStyle_);
+  } else {
+    IDispatch *fontDispatch = nullptr;
+    if (font_) font_->QueryInterface(IID_IFontDisp, reinterpret_cast<void **>(&fontDispatch));
+    if (result) {
+      result->vt = VT_DISPATCH;
+      result->pdispVal = fontDispatch;
+    } else if (fontDispatch) {
+      fontDispatch->Release();
+    }
+  }
+}
+
+HRESULT OleControl::PutStock(DISPID id, DispatchArgs &args) {
+  if (id == DISPID_CAPTION) return args.Text(0, caption_) ? S_OK : DISP_E_TYPEMISMATCH;
+  if (id == DISPID_BORDERSTYLE) {
     int16_t style;
     if (!args.Short(0, style)) return DISP_E_TYPEMISMATCH;
     if (style != 0 && style != 1) return CTL_E_INVALIDPROPERTYVALUE;
     borderStyle_ = style;
-  } else {
-    if (!put) {
-      IDispatch *fontDispatch = nullptr;
-      if (font_) font_->QueryInterface(IID_IFontDisp, reinterpret_cast<void **>(&fontDispatch));
-      if (result) {
-        result->vt = VT_DISPATCH;
-        result->pdispVal = fontDispatch;
-      } else if (fontDispatch) {
-        fontDispatch->Release();
-      }
-      return S_OK;
-    }
-    IUnknown *given = nullptr;
-    IFont *font = nullptr;
-    if (!args.Unknown(0, given)) return DISP_E_TYPEMISMATCH;
-    HRESULT asFont = given->QueryInterface(IID_IFont, reinterpret_cast<void **>(&font));
-    given->Release();
-    if (FAILED(asFont)) return DISP_E_TYPEMISMATCH;
-    IFont *copy = nullptr;
-    HRESULT cloned = font->Clone(&copy);
-    font->Release();
-    if (FAILED(cloned)) return cloned;
-    if (font_) font_->Release();
-    font_ = copy;
+    return S_OK;
   }
-  SetModified();
-  ApplyStockProperties();
+  // The font: the control keeps a copy of its own.
+  IUnknown *given = nullptr;
+  IFont *font = nullptr;
+  if (!args.Unknown(0, given)) return DISP_E_TYPEMISMATCH;
+  HRESULT asFont = given->QueryInterface(IID_IFont, reinterpret_cast<void **>(&font));
+  given->Release();
+  if (FAILED(asFont)) return DISP_E_TYPEMISMATCH;
+  IFont *copy = nullptr;
+  HRESULT cloned = font->Clone(&copy);
+  font->Release();
+  if (FAILED(cloned)) return cloned;
+  if (font_) font_->Release();
+  font_ = copy;
   return S_OK;
 }
 

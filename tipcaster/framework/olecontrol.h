@@ -117,6 +117,8 @@ class OleControl : public IDispatch,
  private:
   static LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   HRESULT InvokeStock(DISPID id, WORD flags, DispatchArgs &args, VARIANT *result);
+  void GetStock(DISPID id, VARIANT *result);
+  HRESULT PutStock(DISPID id, DispatchArgs &args);
   void ExchangeAll(PropertyExchange &exchange);
   HRESULT ActivateInPlace();
   HRESULT ShowPropertyPages(HWND parent);

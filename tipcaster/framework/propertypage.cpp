@@ -138,7 +138,7 @@ STDMETHODIMP PropertyPage::IsPageDirty() { return dirty_ ? S_OK : S_FALSE; }
 STDMETHODIMP PropertyPage::Apply() {
   if (!dialog_) return S_OK;
   for (size_t i = 0; i < layout_.fields.size(); ++i) {
-    Value current = FieldValue(layout_.fields[i]);
+    Value current = FieldValue(layout_.fields[i], loaded_[i]);
     if (current == loaded_[i]) continue;
     WriteProperty(layout_.fields[i], current);
     loaded_[i] = current;
@@ -207,8 +207,8 @@ void PropertyPage::ShowValue(const PageField &field, const Value &value) {
   }
 }
 
-PropertyPage::Value PropertyPage::FieldValue(const PageField &field) {
-  Value value;
+PropertyPage::Value PropertyPage::FieldValue(const PageField &field, const Value &shown) {
+  Value value = shown;
   switch (field.kind) {
     case FieldKind::Text: {
       HWND edit = GetDlgItem(dialog_, field.controlIds[0]);

@@ -72,7 +72,8 @@ class PropertyPage : public IPropertyPage {
   bool ReadProperty(const PageField &field, Value &value);
   void WriteProperty(const PageField &field, const Value &value);
   void ShowValue(const PageField &field, const Value &value);
-  Value FieldValue(const PageField &field);
+  // The field's value now; a radio group with none checked keeps shown.
+  Value FieldValue(const PageField &field, const Value &shown);
   void SetDirty();
 
   const PageLayout &layout_;

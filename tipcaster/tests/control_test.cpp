@@ -301,6 +301,18 @@ TEST_F(PageTest, GeneralPageShowsAndAppliesTheProperties) {
   page->Release();
 }
 
+TEST_F(PageTest, CommandWithoutRadioButtonSurvivesApply) {
+  PutProperty(control(), "command", 11L);  // reached through "View in Frameset" only
+  IPropertyPage *page = OpenPage(CLSID_TSHelpButtonPropPage);
+  ASSERT_NE(page, nullptr);
+  for (int id : kCommandRadios) EXPECT_EQ(IsDlgButtonChecked(dialog_, id), BST_UNCHECKED) << id;
+  SetDlgItemTextA(dialog_, IDC_MAP_FILE, "C:\\c.map");
+  ASSERT_EQ(page->Apply(), S_OK);
+  EXPECT_EQ(GetProperty(control(), "command").AsLong(), 11);
+  EXPECT_EQ(GetProperty(control(), "mapFile").AsText(), "C:\\c.map");
+  page->Release();
+}
+
 TEST_F(PageTest, JavaHelpPageKeepsTheHiddenField) {
   PutProperty(control(), "TSJHelp", "C:\\ts.jar");
   PutProperty(control(), "JREPath", "C:\\jre");
