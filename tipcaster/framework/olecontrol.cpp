@@ -25,6 +25,7 @@ OleControl::OleControl(const ControlClassInfo &info) : info_(info), font_(Create
 OleControl::~OleControl() {
   InPlaceDeactivate();
   if (clientSite_) clientSite_->Release();
+  if (viewSink_) viewSink_->Release();
   if (font_) font_->Release();
   if (typeLibrary_) typeLibrary_->Release();
 }
@@ -45,6 +46,8 @@ STDMETHODIMP OleControl::QueryInterface(REFIID iid, void **object) {
     *object = static_cast<ISpecifyPropertyPages *>(this);
   else if (iid == IID_IProvideClassInfo)
     *object = static_cast<IProvideClassInfo *>(this);
+  else if (iid == IID_IViewObject || iid == IID_IViewObject2)
+    *object = static_cast<IViewObject2 *>(this);
   else {
     *object = nullptr;
     return E_NOINTERFACE;
@@ -112,7 +115,7 @@ HRESULT OleControl::InvokeStock(DISPID id, WORD flags, DispatchArgs &args, VARIA
   HRESULT outcome = PutStock(id, args);
   if (FAILED(outcome)) return outcome;
   SetModified();
-  ApplyStockProperties();
+  ApplyStockProperties(button_);
   return S_OK;
 }
 
@@ -165,7 +168,7 @@ void OleControl::ExchangeAll(PropertyExchange &exchange) {
   exchange.Short("BorderStyle", borderStyle_, 0);
   exchange.Font("Font", font_);
   DoPropExchange(exchange);
-  ApplyStockProperties();
+  ApplyStockProperties(button_);
 }
 
 STDMETHODIMP OleControl::GetClassID(CLSID *clsid) {
@@ -306,7 +309,7 @@ HRESULT OleControl::ActivateInPlace() {
   button_ = CreateWindowExA(0, "BUTTON", caption_.c_str(), WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 0, 0,
                             position.right - position.left, position.bottom - position.top, host_,
                             nullptr, ModuleInstance(), nullptr);
-  ApplyStockProperties();
+  ApplyStockProperties(button_);
   return button_ ? S_OK : E_FAIL;
 }
 
@@ -348,15 +351,62 @@ LRESULT CALLBACK OleControl::HostWindowProc(HWND window, UINT message, WPARAM wP
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-void OleControl::ApplyStockProperties() {
-  if (!button_) return;
-  SetWindowTextA(button_, caption_.c_str());
-  LONG_PTR style = GetWindowLongPtrA(button_, GWL_STYLE);
+void OleControl::ApplyStockProperties(HWND button) {
+  if (!button) return;
+  SetWindowTextA(button, caption_.c_str());
+  LONG_PTR style = GetWindowLongPtrA(button, GWL_STYLE);
   style = borderStyle_ ? (style | WS_BORDER) : (style & ~static_cast<LONG_PTR>(WS_BORDER));
-  SetWindowLongPtrA(button_, GWL_STYLE, style);
+  SetWindowLongPtrA(button, GWL_STYLE, style);
   HFONT font = nullptr;
-  if (font_ && SUCCEEDED(font_->get_hFont(&font))) SendMessageA(button_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-  SetWindowPos(button_, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+  if (font_ && SUCCEEDED(font_->get_hFont(&font))) SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  SetWindowPos(button, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+}
+
+// Drawing: the push button paints itself into the container's device
+// context; out of place, a hidden button of the size asked for does.
+
+STDMETHODIMP OleControl::Draw(DWORD aspect, LONG, void *, DVTARGETDEVICE *, HDC, HDC dc, LPCRECTL bounds,
+                              LPCRECTL, BOOL(STDMETHODCALLTYPE *)(ULONG_PTR), ULONG_PTR) {
+  if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+  if (!dc || !bounds) return E_INVALIDARG;
+  const int width = bounds->right - bounds->left;
+  const int height = bounds->bottom - bounds->top;
+  HWND painter = button_;
+  if (!painter) {
+    painter = CreateWindowExA(0, "BUTTON", "", WS_POPUP | BS_PUSHBUTTON, 0, 0, width, height, nullptr, nullptr,
+                              ModuleInstance(), nullptr);
+    if (!painter) return E_FAIL;
+    ApplyStockProperties(painter);
+  }
+  POINT origin;
+  SetViewportOrgEx(dc, bounds->left, bounds->top, &origin);
+  SendMessageA(painter, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_NONCLIENT | PRF_ERASEBKGND);
+  SetViewportOrgEx(dc, origin.x, origin.y, nullptr);
+  if (painter != button_) DestroyWindow(painter);
+  return S_OK;
+}
+
+STDMETHODIMP OleControl::SetAdvise(DWORD aspects, DWORD flags, IAdviseSink *sink) {
+  if (sink) sink->AddRef();
+  if (viewSink_) viewSink_->Release();
+  viewSink_ = sink;
+  viewAspects_ = aspects;
+  viewFlags_ = flags;
+  return S_OK;
+}
+
+STDMETHODIMP OleControl::GetAdvise(DWORD *aspects, DWORD *flags, IAdviseSink **sink) {
+  if (aspects) *aspects = viewAspects_;
+  if (flags) *flags = viewFlags_;
+  if (sink) {
+    *sink = viewSink_;
+    if (viewSink_) viewSink_->AddRef();
+  }
+  return S_OK;
+}
+
+STDMETHODIMP OleControl::GetExtent(DWORD aspect, LONG, DVTARGETDEVICE *, LPSIZEL size) {
+  return GetExtent(aspect, size);
 }
 
 // Property pages.

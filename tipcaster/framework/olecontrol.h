@@ -37,7 +37,8 @@ class OleControl : public IDispatch,
                    public IPersistStreamInit,
                    public IPersistPropertyBag,
                    public ISpecifyPropertyPages,
-                   public IProvideClassInfo {
+                   public IProvideClassInfo,
+                   public IViewObject2 {
  public:
   // IUnknown
   STDMETHODIMP QueryInterface(REFIID iid, void **object) override;
@@ -99,6 +100,17 @@ class OleControl : public IDispatch,
   // IProvideClassInfo
   STDMETHODIMP GetClassInfo(ITypeInfo **info) override;
 
+  // IViewObject2: the container asks for a picture of the control.
+  STDMETHODIMP Draw(DWORD aspect, LONG index, void *aspectInfo, DVTARGETDEVICE *device, HDC targetInfo, HDC dc,
+                    LPCRECTL bounds, LPCRECTL windowBounds, BOOL(STDMETHODCALLTYPE *keepGoing)(ULONG_PTR),
+                    ULONG_PTR keepGoingArgument) override;
+  STDMETHODIMP GetColorSet(DWORD, LONG, void *, DVTARGETDEVICE *, HDC, LOGPALETTE **) override { return E_NOTIMPL; }
+  STDMETHODIMP Freeze(DWORD, LONG, void *, DWORD *) override { return E_NOTIMPL; }
+  STDMETHODIMP Unfreeze(DWORD) override { return E_NOTIMPL; }
+  STDMETHODIMP SetAdvise(DWORD aspects, DWORD flags, IAdviseSink *sink) override;
+  STDMETHODIMP GetAdvise(DWORD *aspects, DWORD *flags, IAdviseSink **sink) override;
+  STDMETHODIMP GetExtent(DWORD aspect, LONG index, DVTARGETDEVICE *device, LPSIZEL size) override;
+
  protected:
   explicit OleControl(const ControlClassInfo &info);
   virtual ~OleControl();
@@ -123,13 +135,17 @@ class OleControl : public IDispatch,
   HRESULT ActivateInPlace();
   HRESULT ShowPropertyPages(HWND parent);
   ITypeLib *TypeLibrary();
-  void ApplyStockProperties();
+  // Gives a button window the caption, border and font of the control.
+  void ApplyStockProperties(HWND button);
 
   const ControlClassInfo &info_;
   RefCount refs_;
   ITypeLib *typeLibrary_ = nullptr;
   IOleClientSite *clientSite_ = nullptr;
   IOleInPlaceSite *inPlaceSite_ = nullptr;
+  IAdviseSink *viewSink_ = nullptr;
+  DWORD viewAspects_ = 0;
+  DWORD viewFlags_ = 0;
   HWND host_ = nullptr;
   HWND button_ = nullptr;
   SIZEL extent_ = {2540, 847};  // HIMETRIC

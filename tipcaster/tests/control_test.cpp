@@ -156,6 +156,39 @@ TEST_F(ControlTest, CaptionAndBorderReachTheButton) {
             CTL_E_INVALIDPROPERTYVALUE);
 }
 
+// How much of a 120 x 30 picture of the control has the button face colour.
+double ButtonFaceShare(IDispatch *control) {
+  auto *view = As<IViewObject2>(control, IID_IViewObject2);
+  if (!view) return -1;
+  BITMAPINFO info = {};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), 120, -30, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void *bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ previous = SelectObject(dc, bitmap);
+  PatBlt(dc, 0, 0, 120, 30, WHITENESS);
+  RECTL bounds = {0, 0, 120, 30};
+  EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0), S_OK);
+  GdiFlush();
+  COLORREF face = GetSysColor(COLOR_BTNFACE);
+  DWORD faceBits = (GetRValue(face) << 16) | (GetGValue(face) << 8) | GetBValue(face);
+  int faces = 0;
+  for (int i = 0; i < 120 * 30; ++i) faces += (static_cast<DWORD *>(bits)[i] & 0xFFFFFF) == faceBits;
+  SelectObject(dc, previous);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  view->Release();
+  return faces / 3600.0;
+}
+
+TEST_F(ControlTest, ButtonDrawsItselfForTheContainer) {
+  PutProperty(control(), "Caption", "Help");
+  EXPECT_GT(ButtonFaceShare(control()), 0.5);
+  IDispatch *outOfPlace = CreateHelpButton();
+  EXPECT_GT(ButtonFaceShare(outOfPlace), 0.5);
+  outOfPlace->Release();
+}
+
 TEST_F(ControlTest, ControlDescribesItselfToTheContainer) {
   auto *object = As<IOleObject>(control(), IID_IOleObject);
   DWORD status = 0;
@@ -227,6 +260,12 @@ TEST_F(ControlTest, ExportedMembersAreTheMethods) {
     EXPECT_NE(GetProcAddress(library, MAKEINTRESOURCEA(ordinal)), nullptr) << ordinal;
   EXPECT_EQ(GetProcAddress(library, MAKEINTRESOURCEA(105)),
             GetProcAddress(library, "_ZN17CTSHelpButtonCtrl10SetMapFileEPKc"));
+  // The module name in the export table.
+  const auto *base = reinterpret_cast<const BYTE *>(library);
+  const auto *nt = reinterpret_cast<const IMAGE_NT_HEADERS *>(base + reinterpret_cast<const IMAGE_DOS_HEADER *>(base)->e_lfanew);
+  const auto *exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY *>(
+      base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress);
+  EXPECT_STREQ(reinterpret_cast<const char *>(base + exports->Name), "TIPCASTER.OCX");
 
   // A host holding the object calls a member directly: SetMapFile.
   using SetMapFile = int(__attribute__((thiscall)) *)(void *, const char *);
