@@ -1,5 +1,7 @@
 #include "olecontrol.h"
 
+#include "verbs.h"
+
 namespace com {
 namespace {
 
@@ -255,7 +257,7 @@ STDMETHODIMP OleControl::DoVerb(LONG verb, LPMSG, IOleClientSite *site, LONG, HW
   }
 }
 
-STDMETHODIMP OleControl::EnumVerbs(IEnumOLEVERB **verbs) { return OleRegEnumVerbs(*info_.clsid, verbs); }
+STDMETHODIMP OleControl::EnumVerbs(IEnumOLEVERB **verbs) { return EnumControlVerbs(verbs); }
 
 STDMETHODIMP OleControl::GetUserClassID(CLSID *clsid) { return GetClassID(clsid); }
 
@@ -428,8 +430,11 @@ HRESULT OleControl::ShowPropertyPages(HWND parent) {
   HRESULT result = GetPages(&pages);
   if (FAILED(result)) return result;
   IUnknown *self = static_cast<IDispatch *>(this);
-  result = OleCreatePropertyFrame(parent, 0, 0, L"", 1, &self, pages.cElems, pages.pElems,
+  LPOLESTR name = nullptr;  // the frame's caption names the control's class
+  OleRegGetUserType(*info_.clsid, USERCLASSTYPE_FULL, &name);
+  result = OleCreatePropertyFrame(parent, 0, 0, name ? name : L"", 1, &self, pages.cElems, pages.pElems,
                                   GetUserDefaultLCID(), 0, nullptr);
+  CoTaskMemFree(name);
   CoTaskMemFree(pages.pElems);
   return result;
 }

@@ -189,6 +189,28 @@ TEST_F(ControlTest, ButtonDrawsItselfForTheContainer) {
   outOfPlace->Release();
 }
 
+TEST_F(ControlTest, VerbsAreEditAndProperties) {
+  auto *object = As<IOleObject>(control(), IID_IOleObject);
+  IEnumOLEVERB *verbs = nullptr;
+  ASSERT_EQ(object->EnumVerbs(&verbs), S_OK);
+  OLEVERB found[3];
+  ULONG fetched = 0;
+  EXPECT_EQ(verbs->Next(3, found, &fetched), S_FALSE);
+  ASSERT_EQ(fetched, 2u);
+  EXPECT_EQ(found[0].lVerb, OLEIVERB_PRIMARY);
+  EXPECT_STREQ(found[0].lpszVerbName, L"&Edit");
+  EXPECT_EQ(found[1].lVerb, OLEIVERB_PROPERTIES);
+  EXPECT_STREQ(found[1].lpszVerbName, L"&Properties...");
+  for (ULONG i = 0; i < fetched; ++i) CoTaskMemFree(found[i].lpszVerbName);
+  verbs->Release();
+
+  // Properties opens the pages in the system's property frame; OK closes it.
+  EXPECT_EQ(object->DoVerb(OLEIVERB_PROPERTIES, nullptr, nullptr, 0, host_->window(), nullptr), S_OK);
+  ASSERT_EQ(boxes_->Boxes().size(), 1u);
+  EXPECT_EQ(boxes_->Boxes()[0].caption, "Properties for Tessaline Context Sensitive Help Control");
+  object->Release();
+}
+
 TEST_F(ControlTest, ControlDescribesItselfToTheContainer) {
   auto *object = As<IOleObject>(control(), IID_IOleObject);
   DWORD status = 0;
