@@ -30,31 +30,13 @@ SIZE DialogUnits(int dialogId) {
 
 }  // namespace
 
-PropertyPage::PropertyPage(const PageLayout &layout) : layout_(layout), loaded_(layout.fields.size()) {}
+PropertyPage::PropertyPage(const PageLayout &layout)
+    : SingleInterfaceObject(IID_IPropertyPage), layout_(layout), loaded_(layout.fields.size()) {}
 
 PropertyPage::~PropertyPage() {
   Deactivate();
   ReleaseObjects();
   if (site_) site_->Release();
-}
-
-STDMETHODIMP PropertyPage::QueryInterface(REFIID iid, void **object) {
-  if (!object) return E_POINTER;
-  if (iid == IID_IUnknown || iid == IID_IPropertyPage) {
-    *object = static_cast<IPropertyPage *>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) PropertyPage::AddRef() { return refs_.Add(); }
-
-STDMETHODIMP_(ULONG) PropertyPage::Release() {
-  ULONG left = refs_.Drop();
-  if (left == 0) delete this;
-  return left;
 }
 
 STDMETHODIMP PropertyPage::SetPageSite(IPropertyPageSite *site) {

@@ -13,25 +13,9 @@ const OLEVERB kVerbs[] = {
 };
 const ULONG kVerbCount = sizeof kVerbs / sizeof kVerbs[0];
 
-class VerbEnumerator final : public IEnumOLEVERB {
+class VerbEnumerator final : public SingleInterfaceObject<IEnumOLEVERB> {
  public:
-  explicit VerbEnumerator(ULONG next = 0) : next_(next) {}
-
-  STDMETHODIMP QueryInterface(REFIID iid, void **object) override {
-    if (iid == IID_IUnknown || iid == IID_IEnumOLEVERB) {
-      *object = static_cast<IEnumOLEVERB *>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return refs_.Add(); }
-  STDMETHODIMP_(ULONG) Release() override {
-    ULONG left = refs_.Drop();
-    if (left == 0) delete this;
-    return left;
-  }
+  explicit VerbEnumerator(ULONG next = 0) : SingleInterfaceObject(IID_IEnumOLEVERB), next_(next) {}
 
   // The caller frees each name with CoTaskMemFree.
   STDMETHODIMP Next(ULONG wanted, OLEVERB *verbs, ULONG *fetched) override {
@@ -61,7 +45,6 @@ class VerbEnumerator final : public IEnumOLEVERB {
 
  private:
   ULONG next_;
-  RefCount refs_;
 };
 
 }  // namespace
