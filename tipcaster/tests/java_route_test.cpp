@@ -108,6 +108,23 @@ TEST_F(JavaRouteTest, ChangedSettingsStartANewViewer) {
   EXPECT_TRUE(WaitForRecord("stdin-ended", viewers[1].first));
 }
 
+TEST_F(JavaRouteTest, ViewerThatEndedIsStartedAgain) {
+  UseSettings(0, PathOf("java runtime"));
+  CallMethod(control(), "ShowJavaHelpTopic", {"intro"});
+  ASSERT_TRUE(WaitForRecord("java", "intro"));
+  // The user closes the viewer.
+  HANDLE viewer = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, std::stoul(Viewers()[0].first));
+  ASSERT_NE(viewer, nullptr);
+  TerminateProcess(viewer, 0);
+  WaitForSingleObject(viewer, 30000);
+  CloseHandle(viewer);
+  CallMethod(control(), "ShowJavaHelpTopic", {"after"});
+  ASSERT_TRUE(WaitForRecord("java", "after"));
+  EXPECT_EQ(Viewers().size(), 2u);
+  host_->DestroyControl();
+  EXPECT_TRUE(WaitForRecord("stdin-ended", Viewers()[1].first));
+}
+
 TEST_F(JavaRouteTest, ClickWithTheJavaHelpCommandUsesTheProperties) {
   UseSettings(0, PathOf("java runtime"));
   PutProperty(control(), "command", 10L);
