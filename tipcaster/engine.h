@@ -61,7 +61,7 @@ class CTSHelpEngine {
 
   static bool FileExists(const std::string &path);
   void LoadHtmlHelp();
-  HWND CallHtmlHelp(const std::string &path, UINT command, DWORD_PTR data);
+  void CallHtmlHelp(const std::string &path, UINT command, DWORD_PTR data);
   const PathString &GetCompiledFile();
   const PathString &GetPopupFile();
   bool LookupContext(MapTopic &entry) const;
