@@ -18,6 +18,12 @@ void RegisterHostClass(WNDPROC procedure) {
   RegisterClassA(&windowClass);
 }
 
+}  // namespace
+
+void UnregisterControlWindowClass() { UnregisterClassA(kHostClass, ModuleInstance()); }
+
+namespace {
+
 bool IsPropertyPut(WORD flags) { return (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0; }
 
 }  // namespace

@@ -22,6 +22,11 @@
 
 namespace com {
 
+// Removes the window class the controls' host windows use; the module calls
+// it when it is unloaded, so that a later load does not find a class whose
+// window procedure is gone.
+void UnregisterControlWindowClass();
+
 struct ControlClassInfo {
   const CLSID *clsid;
   const GUID *typeLibrary;
