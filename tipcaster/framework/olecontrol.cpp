@@ -28,7 +28,8 @@ bool IsPropertyPut(WORD flags) { return (flags & (DISPATCH_PROPERTYPUT | DISPATC
 
 }  // namespace
 
-OleControl::OleControl(const ControlClassInfo &info) : info_(info), font_(CreateDefaultFont()) {}
+OleControl::OleControl(const ControlClassInfo &info)
+    : info_(info), events_(this, *info.eventInterface), font_(CreateDefaultFont()) {}
 
 OleControl::~OleControl() {
   InPlaceDeactivate();
@@ -56,6 +57,8 @@ STDMETHODIMP OleControl::QueryInterface(REFIID iid, void **object) {
     *object = static_cast<IProvideClassInfo *>(this);
   else if (iid == IID_IViewObject || iid == IID_IViewObject2)
     *object = static_cast<IViewObject2 *>(this);
+  else if (iid == IID_IConnectionPointContainer)
+    *object = static_cast<IConnectionPointContainer *>(this);
   else {
     *object = nullptr;
     return E_NOINTERFACE;
@@ -415,6 +418,15 @@ STDMETHODIMP OleControl::GetAdvise(DWORD *aspects, DWORD *flags, IAdviseSink **s
 
 STDMETHODIMP OleControl::GetExtent(DWORD aspect, LONG, DVTARGETDEVICE *, LPSIZEL size) {
   return GetExtent(aspect, size);
+}
+
+STDMETHODIMP OleControl::FindConnectionPoint(REFIID iid, IConnectionPoint **point) {
+  if (!point) return E_POINTER;
+  *point = nullptr;
+  if (iid != events_.events()) return CONNECT_E_NOCONNECTION;
+  *point = &events_;
+  events_.AddRef();
+  return S_OK;
 }
 
 // Property pages.

@@ -18,6 +18,7 @@
 
 #include "com.h"
 #include "dispatch.h"
+#include "events.h"
 #include "exchange.h"
 
 namespace com {
@@ -31,6 +32,7 @@ struct ControlClassInfo {
   const CLSID *clsid;
   const GUID *typeLibrary;
   const IID *dispatchInterface;
+  const IID *eventInterface;
   const CLSID *const *pages;
   ULONG pageCount;
   DWORD miscStatus;
@@ -43,7 +45,8 @@ class OleControl : public IDispatch,
                    public IPersistPropertyBag,
                    public ISpecifyPropertyPages,
                    public IProvideClassInfo,
-                   public IViewObject2 {
+                   public IViewObject2,
+                   public IConnectionPointContainer {
  public:
   // IUnknown
   STDMETHODIMP QueryInterface(REFIID iid, void **object) override;
@@ -105,6 +108,10 @@ class OleControl : public IDispatch,
   // IProvideClassInfo
   STDMETHODIMP GetClassInfo(ITypeInfo **info) override;
 
+  // IConnectionPointContainer: the one event interface.
+  STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints **) override { return E_NOTIMPL; }
+  STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint **point) override;
+
   // IViewObject2: the container asks for a picture of the control.
   STDMETHODIMP Draw(DWORD aspect, LONG index, void *aspectInfo, DVTARGETDEVICE *device, HDC targetInfo, HDC dc,
                     LPCRECTL bounds, LPCRECTL windowBounds, BOOL(STDMETHODCALLTYPE *keepGoing)(ULONG_PTR),
@@ -148,6 +155,7 @@ class OleControl : public IDispatch,
   ITypeLib *typeLibrary_ = nullptr;
   IOleClientSite *clientSite_ = nullptr;
   IOleInPlaceSite *inPlaceSite_ = nullptr;
+  EventSource events_;
   IAdviseSink *viewSink_ = nullptr;
   DWORD viewAspects_ = 0;
   DWORD viewFlags_ = 0;

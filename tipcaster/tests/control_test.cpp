@@ -211,6 +211,51 @@ TEST_F(ControlTest, VerbsAreEditAndProperties) {
   object->Release();
 }
 
+// {550BADC3-E6A3-11D0-A389-0000E81F4743}, the control's event interface.
+const IID kEventInterface = {0x550badc3, 0xe6a3, 0x11d0, {0xa3, 0x89, 0x00, 0x00, 0xe8, 0x1f, 0x47, 0x43}};
+
+// A container's event sink, counting the references it is given.
+class EventSink : public IUnknown {
+ public:
+  explicit EventSink(bool answers) : answers_(answers) {}
+  STDMETHODIMP QueryInterface(REFIID iid, void **object) override {
+    if (iid == IID_IUnknown || (answers_ && (iid == IID_IDispatch || iid == kEventInterface))) {
+      *object = this;
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+  STDMETHODIMP_(ULONG) Release() override { return --refs; }
+  ULONG refs = 1;
+
+ private:
+  bool answers_;
+};
+
+TEST_F(ControlTest, EventSourceHoldsTheContainersSink) {
+  auto *container = As<IConnectionPointContainer>(control(), IID_IConnectionPointContainer);
+  IConnectionPoint *point = nullptr;
+  EXPECT_EQ(container->FindConnectionPoint(IID_IPropertyNotifySink, &point), CONNECT_E_NOCONNECTION);
+  ASSERT_EQ(container->FindConnectionPoint(kEventInterface, &point), S_OK);
+  IID iid;
+  ASSERT_EQ(point->GetConnectionInterface(&iid), S_OK);
+  EXPECT_TRUE(IsEqualIID(iid, kEventInterface));
+
+  EventSink sink(true), stranger(false);
+  DWORD cookie = 0, refused = 0;
+  ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
+  EXPECT_EQ(sink.refs, 2u);
+  EXPECT_EQ(point->Advise(&stranger, &refused), CONNECT_E_CANNOTCONNECT);
+  EXPECT_EQ(point->Unadvise(cookie), S_OK);
+  EXPECT_EQ(sink.refs, 1u);
+  EXPECT_EQ(point->Unadvise(cookie), CONNECT_E_NOCONNECTION);
+  point->Release();
+  container->Release();
+}
+
 TEST_F(ControlTest, ControlDescribesItselfToTheContainer) {
   auto *object = As<IOleObject>(control(), IID_IOleObject);
   DWORD status = 0;
