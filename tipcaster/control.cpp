@@ -12,8 +12,8 @@ const char kNoJavaHelpSettings[] =
 const CLSID *const kPages[] = {&CLSID_TSHelpButtonPropPage, &CLSID_TSHelpJavaHelpSettings,
                                &CLSID_SystemFontPage};
 
-const com::ControlClassInfo kClassInfo = {&CLSID_TSHelpButton, &LIBID_ORVANELib, &DIID__DTSHelpButton,
-                                          kPages, 3, 0x00020191};
+const com::ControlClassInfo kClassInfo = {&CLSID_TSHelpButton, &LIBID_ORVANELib,       &DIID__DTSHelpButton,
+                                          &DIID__DTSHelpButtonEvents, kPages, 3, 0x00020191};
 
 HWND WindowOf(long handle) { return reinterpret_cast<HWND>(static_cast<intptr_t>(handle)); }
 

@@ -61,8 +61,8 @@ void CTSHelpEngine::LoadHtmlHelp() {
         reinterpret_cast<void *>(GetProcAddress(htmlHelpModule_, MAKEINTRESOURCEA(14))));
 }
 
-HWND CTSHelpEngine::CallHtmlHelp(const std::string &path, UINT command, DWORD_PTR data) {
-  return htmlHelp_(owner_, path.c_str(), command, data);
+void CTSHelpEngine::CallHtmlHelp(const std::string &path, UINT command, DWORD_PTR data) {
+  htmlHelp_(owner_, path.c_str(), command, data);  // its errors are not examined
 }
 
 const PathString &CTSHelpEngine::GetCompiledFile() {
@@ -88,9 +88,13 @@ bool CTSHelpEngine::MapFileExists() const {
   return false;
 }
 
+void CTSHelpEngine::ShowMissingTopic() const {
+  ShowErrorMessage("Topic for Help Context ID: " + std::to_string(context_) + ", does not exist");
+}
+
 bool CTSHelpEngine::TopicOfContext(MapTopic &entry) const {
   if (LookupContext(entry)) return true;
-  ShowErrorMessage("Topic for Help Context ID: " + std::to_string(context_) + ", does not exist");
+  ShowMissingTopic();
   return false;
 }
 

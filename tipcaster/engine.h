@@ -61,7 +61,7 @@ class CTSHelpEngine {
 
   static bool FileExists(const std::string &path);
   void LoadHtmlHelp();
-  HWND CallHtmlHelp(const std::string &path, UINT command, DWORD_PTR data);
+  void CallHtmlHelp(const std::string &path, UINT command, DWORD_PTR data);
   const PathString &GetCompiledFile();
   const PathString &GetPopupFile();
   bool LookupContext(MapTopic &entry) const;
@@ -69,6 +69,7 @@ class CTSHelpEngine {
   bool MapFileExists() const;
   bool HtmlHelpReady(const char *noCompiledFileMessage);
   bool TopicOfContext(MapTopic &entry) const;  // with the missing-topic message
+  void ShowMissingTopic() const;
   PathString WithWindowSuffix(const PathString &path) const;
   void ShowNavigation(UINT command);
 

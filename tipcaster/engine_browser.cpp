@@ -110,7 +110,8 @@ bool CTSHelpEngine::SkyrelayTopic(PathString &topic) {
   MapTopic entry;
   if (!LookupContext(entry)) {
     NotifySkyrelayViewer(mapFile_, "", context_, false);
-    return TopicOfContext(entry);
+    ShowMissingTopic();
+    return false;
   }
   topic = entry.topic;
   return true;

@@ -8,6 +8,7 @@
 #include "classids.h"
 #include "control.h"
 #include "framework/com.h"
+#include "framework/olecontrol.h"
 #include "framework/server.h"
 #include "pages.h"
 #include "resource.h"
@@ -36,6 +37,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
     com::SetModuleInstance(instance);
     DisableThreadLibraryCalls(instance);
+  } else if (reason == DLL_PROCESS_DETACH) {
+    com::UnregisterControlWindowClass();
   }
   return TRUE;
 }

@@ -38,6 +38,38 @@ class RefCount {
   LONG count_ = 1;
 };
 
+// A COM object with one interface besides IUnknown; it deletes itself
+// when the last reference goes.
+template <typename Interface>
+class SingleInterfaceObject : public Interface {
+ public:
+  explicit SingleInterfaceObject(const IID &iid) : iid_(iid) {}
+
+  STDMETHODIMP QueryInterface(REFIID iid, void **object) override {
+    if (!object) return E_POINTER;
+    if (iid == IID_IUnknown || iid == iid_) {
+      *object = static_cast<Interface *>(this);
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return refs_.Add(); }
+  STDMETHODIMP_(ULONG) Release() override {
+    ULONG left = refs_.Drop();
+    if (left == 0) delete this;
+    return left;
+  }
+
+ protected:
+  virtual ~SingleInterfaceObject() = default;
+
+ private:
+  const IID &iid_;
+  RefCount refs_;
+};
+
 }  // namespace com
 
 #endif

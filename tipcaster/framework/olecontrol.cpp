@@ -1,5 +1,7 @@
 #include "olecontrol.h"
 
+#include "verbs.h"
+
 namespace com {
 namespace {
 
@@ -16,15 +18,23 @@ void RegisterHostClass(WNDPROC procedure) {
   RegisterClassA(&windowClass);
 }
 
+}  // namespace
+
+void UnregisterControlWindowClass() { UnregisterClassA(kHostClass, ModuleInstance()); }
+
+namespace {
+
 bool IsPropertyPut(WORD flags) { return (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0; }
 
 }  // namespace
 
-OleControl::OleControl(const ControlClassInfo &info) : info_(info), font_(CreateDefaultFont()) {}
+OleControl::OleControl(const ControlClassInfo &info)
+    : info_(info), events_(this, *info.eventInterface), font_(CreateDefaultFont()) {}
 
 OleControl::~OleControl() {
   InPlaceDeactivate();
   if (clientSite_) clientSite_->Release();
+  if (viewSink_) viewSink_->Release();
   if (font_) font_->Release();
   if (typeLibrary_) typeLibrary_->Release();
 }
@@ -45,6 +55,10 @@ STDMETHODIMP OleControl::QueryInterface(REFIID iid, void **object) {
     *object = static_cast<ISpecifyPropertyPages *>(this);
   else if (iid == IID_IProvideClassInfo)
     *object = static_cast<IProvideClassInfo *>(this);
+  else if (iid == IID_IViewObject || iid == IID_IViewObject2)
+    *object = static_cast<IViewObject2 *>(this);
+  else if (iid == IID_IConnectionPointContainer)
+    *object = static_cast<IConnectionPointContainer *>(this);
   else {
     *object = nullptr;
     return E_NOINTERFACE;
@@ -105,43 +119,56 @@ STDMETHODIMP OleControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS 
 }
 
 HRESULT OleControl::InvokeStock(DISPID id, WORD flags, DispatchArgs &args, VARIANT *result) {
-  bool put = IsPropertyPut(flags);
+  if (!IsPropertyPut(flags)) {
+    GetStock(id, result);
+    return S_OK;
+  }
+  HRESULT outcome = PutStock(id, args);
+  if (FAILED(outcome)) return outcome;
+  SetModified();
+  ApplyStockProperties(button_);
+  return S_OK;
+}
+
+void OleControl::GetStock(DISPID id, VARIANT *result) {
   if (id == DISPID_CAPTION) {
-    if (!put) return SetResultText(result, caption_), S_OK;
-    if (!args.Text(0, caption_)) return DISP_E_TYPEMISMATCH;
+    SetResultText(result, caption_);
   } else if (id == DISPID_BORDERSTYLE) {
-    if (!put) return SetResultShort(result, borderStyle_), S_OK;
+    SetResultShort(result, borderStyle_);
+  } else {
+    IDispatch *fontDispatch = nullptr;
+    if (font_) font_->QueryInterface(IID_IFontDisp, reinterpret_cast<void **>(&fontDispatch));
+    if (result) {
+      result->vt = VT_DISPATCH;
+      result->pdispVal = fontDispatch;
+    } else if (fontDispatch) {
+      fontDispatch->Release();
+    }
+  }
+}
+
+HRESULT OleControl::PutStock(DISPID id, DispatchArgs &args) {
+  if (id == DISPID_CAPTION) return args.Text(0, caption_) ? S_OK : DISP_E_TYPEMISMATCH;
+  if (id == DISPID_BORDERSTYLE) {
     int16_t style;
     if (!args.Short(0, style)) return DISP_E_TYPEMISMATCH;
     if (style != 0 && style != 1) return CTL_E_INVALIDPROPERTYVALUE;
     borderStyle_ = style;
-  } else {
-    if (!put) {
-      IDispatch *fontDispatch = nullptr;
-      if (font_) font_->QueryInterface(IID_IFontDisp, reinterpret_cast<void **>(&fontDispatch));
-      if (result) {
-        result->vt = VT_DISPATCH;
-        result->pdispVal = fontDispatch;
-      } else if (fontDispatch) {
-        fontDispatch->Release();
-      }
-      return S_OK;
-    }
-    IUnknown *given = nullptr;
-    IFont *font = nullptr;
-    if (!args.Unknown(0, given)) return DISP_E_TYPEMISMATCH;
-    HRESULT asFont = given->QueryInterface(IID_IFont, reinterpret_cast<void **>(&font));
-    given->Release();
-    if (FAILED(asFont)) return DISP_E_TYPEMISMATCH;
-    IFont *copy = nullptr;
-    HRESULT cloned = font->Clone(&copy);
-    font->Release();
-    if (FAILED(cloned)) return cloned;
-    if (font_) font_->Release();
-    font_ = copy;
+    return S_OK;
   }
-  SetModified();
-  ApplyStockProperties();
+  // The font: the control keeps a copy of its own.
+  IUnknown *given = nullptr;
+  IFont *font = nullptr;
+  if (!args.Unknown(0, given)) return DISP_E_TYPEMISMATCH;
+  HRESULT asFont = given->QueryInterface(IID_IFont, reinterpret_cast<void **>(&font));
+  given->Release();
+  if (FAILED(asFont)) return DISP_E_TYPEMISMATCH;
+  IFont *copy = nullptr;
+  HRESULT cloned = font->Clone(&copy);
+  font->Release();
+  if (FAILED(cloned)) return cloned;
+  if (font_) font_->Release();
+  font_ = copy;
   return S_OK;
 }
 
@@ -152,7 +179,7 @@ void OleControl::ExchangeAll(PropertyExchange &exchange) {
   exchange.Short("BorderStyle", borderStyle_, 0);
   exchange.Font("Font", font_);
   DoPropExchange(exchange);
-  ApplyStockProperties();
+  ApplyStockProperties(button_);
 }
 
 STDMETHODIMP OleControl::GetClassID(CLSID *clsid) {
@@ -239,7 +266,7 @@ STDMETHODIMP OleControl::DoVerb(LONG verb, LPMSG, IOleClientSite *site, LONG, HW
   }
 }
 
-STDMETHODIMP OleControl::EnumVerbs(IEnumOLEVERB **verbs) { return OleRegEnumVerbs(*info_.clsid, verbs); }
+STDMETHODIMP OleControl::EnumVerbs(IEnumOLEVERB **verbs) { return EnumControlVerbs(verbs); }
 
 STDMETHODIMP OleControl::GetUserClassID(CLSID *clsid) { return GetClassID(clsid); }
 
@@ -293,7 +320,7 @@ HRESULT OleControl::ActivateInPlace() {
   button_ = CreateWindowExA(0, "BUTTON", caption_.c_str(), WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 0, 0,
                             position.right - position.left, position.bottom - position.top, host_,
                             nullptr, ModuleInstance(), nullptr);
-  ApplyStockProperties();
+  ApplyStockProperties(button_);
   return button_ ? S_OK : E_FAIL;
 }
 
@@ -335,15 +362,71 @@ LRESULT CALLBACK OleControl::HostWindowProc(HWND window, UINT message, WPARAM wP
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-void OleControl::ApplyStockProperties() {
-  if (!button_) return;
-  SetWindowTextA(button_, caption_.c_str());
-  LONG_PTR style = GetWindowLongPtrA(button_, GWL_STYLE);
+void OleControl::ApplyStockProperties(HWND button) {
+  if (!button) return;
+  SetWindowTextA(button, caption_.c_str());
+  LONG_PTR style = GetWindowLongPtrA(button, GWL_STYLE);
   style = borderStyle_ ? (style | WS_BORDER) : (style & ~static_cast<LONG_PTR>(WS_BORDER));
-  SetWindowLongPtrA(button_, GWL_STYLE, style);
+  SetWindowLongPtrA(button, GWL_STYLE, style);
   HFONT font = nullptr;
-  if (font_ && SUCCEEDED(font_->get_hFont(&font))) SendMessageA(button_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-  SetWindowPos(button_, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+  if (font_ && SUCCEEDED(font_->get_hFont(&font))) SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  SetWindowPos(button, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+}
+
+// Drawing: the push button paints itself into the container's device
+// context; out of place, a hidden button of the size asked for does.
+
+STDMETHODIMP OleControl::Draw(DWORD aspect, LONG, void *, DVTARGETDEVICE *, HDC, HDC dc, LPCRECTL bounds,
+                              LPCRECTL, BOOL(STDMETHODCALLTYPE *)(ULONG_PTR), ULONG_PTR) {
+  if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+  if (!dc || !bounds) return E_INVALIDARG;
+  const int width = bounds->right - bounds->left;
+  const int height = bounds->bottom - bounds->top;
+  HWND painter = button_;
+  if (!painter) {
+    painter = CreateWindowExA(0, "BUTTON", "", WS_POPUP | BS_PUSHBUTTON, 0, 0, width, height, nullptr, nullptr,
+                              ModuleInstance(), nullptr);
+    if (!painter) return E_FAIL;
+    ApplyStockProperties(painter);
+  }
+  POINT origin;
+  SetViewportOrgEx(dc, bounds->left, bounds->top, &origin);
+  SendMessageA(painter, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_NONCLIENT | PRF_ERASEBKGND);
+  SetViewportOrgEx(dc, origin.x, origin.y, nullptr);
+  if (painter != button_) DestroyWindow(painter);
+  return S_OK;
+}
+
+STDMETHODIMP OleControl::SetAdvise(DWORD aspects, DWORD flags, IAdviseSink *sink) {
+  if (sink) sink->AddRef();
+  if (viewSink_) viewSink_->Release();
+  viewSink_ = sink;
+  viewAspects_ = aspects;
+  viewFlags_ = flags;
+  return S_OK;
+}
+
+STDMETHODIMP OleControl::GetAdvise(DWORD *aspects, DWORD *flags, IAdviseSink **sink) {
+  if (aspects) *aspects = viewAspects_;
+  if (flags) *flags = viewFlags_;
+  if (sink) {
+    *sink = viewSink_;
+    if (viewSink_) viewSink_->AddRef();
+  }
+  return S_OK;
+}
+
+STDMETHODIMP OleControl::GetExtent(DWORD aspect, LONG, DVTARGETDEVICE *, LPSIZEL size) {
+  return GetExtent(aspect, size);
+}
+
+STDMETHODIMP OleControl::FindConnectionPoint(REFIID iid, IConnectionPoint **point) {
+  if (!point) return E_POINTER;
+  *point = nullptr;
+  if (iid != events_.events()) return CONNECT_E_NOCONNECTION;
+  *point = &events_;
+  events_.AddRef();
+  return S_OK;
 }
 
 // Property pages.
@@ -365,8 +448,11 @@ HRESULT OleControl::ShowPropertyPages(HWND parent) {
   HRESULT result = GetPages(&pages);
   if (FAILED(result)) return result;
   IUnknown *self = static_cast<IDispatch *>(this);
-  result = OleCreatePropertyFrame(parent, 0, 0, L"", 1, &self, pages.cElems, pages.pElems,
+  LPOLESTR name = nullptr;  // the frame's caption names the control's class
+  OleRegGetUserType(*info_.clsid, USERCLASSTYPE_FULL, &name);
+  result = OleCreatePropertyFrame(parent, 0, 0, name ? name : L"", 1, &self, pages.cElems, pages.pElems,
                                   GetUserDefaultLCID(), 0, nullptr);
+  CoTaskMemFree(name);
   CoTaskMemFree(pages.pElems);
   return result;
 }

@@ -18,14 +18,21 @@
 
 #include "com.h"
 #include "dispatch.h"
+#include "events.h"
 #include "exchange.h"
 
 namespace com {
+
+// Removes the window class the controls' host windows use; the module calls
+// it when it is unloaded, so that a later load does not find a class whose
+// window procedure is gone.
+void UnregisterControlWindowClass();
 
 struct ControlClassInfo {
   const CLSID *clsid;
   const GUID *typeLibrary;
   const IID *dispatchInterface;
+  const IID *eventInterface;
   const CLSID *const *pages;
   ULONG pageCount;
   DWORD miscStatus;
@@ -37,7 +44,9 @@ class OleControl : public IDispatch,
                    public IPersistStreamInit,
                    public IPersistPropertyBag,
                    public ISpecifyPropertyPages,
-                   public IProvideClassInfo {
+                   public IProvideClassInfo,
+                   public IViewObject2,
+                   public IConnectionPointContainer {
  public:
   // IUnknown
   STDMETHODIMP QueryInterface(REFIID iid, void **object) override;
@@ -99,6 +108,21 @@ class OleControl : public IDispatch,
   // IProvideClassInfo
   STDMETHODIMP GetClassInfo(ITypeInfo **info) override;
 
+  // IConnectionPointContainer: the one event interface.
+  STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints **) override { return E_NOTIMPL; }
+  STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint **point) override;
+
+  // IViewObject2: the container asks for a picture of the control.
+  STDMETHODIMP Draw(DWORD aspect, LONG index, void *aspectInfo, DVTARGETDEVICE *device, HDC targetInfo, HDC dc,
+                    LPCRECTL bounds, LPCRECTL windowBounds, BOOL(STDMETHODCALLTYPE *keepGoing)(ULONG_PTR),
+                    ULONG_PTR keepGoingArgument) override;
+  STDMETHODIMP GetColorSet(DWORD, LONG, void *, DVTARGETDEVICE *, HDC, LOGPALETTE **) override { return E_NOTIMPL; }
+  STDMETHODIMP Freeze(DWORD, LONG, void *, DWORD *) override { return E_NOTIMPL; }
+  STDMETHODIMP Unfreeze(DWORD) override { return E_NOTIMPL; }
+  STDMETHODIMP SetAdvise(DWORD aspects, DWORD flags, IAdviseSink *sink) override;
+  STDMETHODIMP GetAdvise(DWORD *aspects, DWORD *flags, IAdviseSink **sink) override;
+  STDMETHODIMP GetExtent(DWORD aspect, LONG index, DVTARGETDEVICE *device, LPSIZEL size) override;
+
  protected:
   explicit OleControl(const ControlClassInfo &info);
   virtual ~OleControl();
@@ -117,17 +141,24 @@ class OleControl : public IDispatch,
  private:
   static LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   HRESULT InvokeStock(DISPID id, WORD flags, DispatchArgs &args, VARIANT *result);
+  void GetStock(DISPID id, VARIANT *result);
+  HRESULT PutStock(DISPID id, DispatchArgs &args);
   void ExchangeAll(PropertyExchange &exchange);
   HRESULT ActivateInPlace();
   HRESULT ShowPropertyPages(HWND parent);
   ITypeLib *TypeLibrary();
-  void ApplyStockProperties();
+  // Gives a button window the caption, border and font of the control.
+  void ApplyStockProperties(HWND button);
 
   const ControlClassInfo &info_;
   RefCount refs_;
   ITypeLib *typeLibrary_ = nullptr;
   IOleClientSite *clientSite_ = nullptr;
   IOleInPlaceSite *inPlaceSite_ = nullptr;
+  EventSource events_;
+  IAdviseSink *viewSink_ = nullptr;
+  DWORD viewAspects_ = 0;
+  DWORD viewFlags_ = 0;
   HWND host_ = nullptr;
   HWND button_ = nullptr;
   SIZEL extent_ = {2540, 847};  // HIMETRIC

@@ -30,31 +30,13 @@ SIZE DialogUnits(int dialogId) {
 
 }  // namespace
 
-PropertyPage::PropertyPage(const PageLayout &layout) : layout_(layout), loaded_(layout.fields.size()) {}
+PropertyPage::PropertyPage(const PageLayout &layout)
+    : SingleInterfaceObject(IID_IPropertyPage), layout_(layout), loaded_(layout.fields.size()) {}
 
 PropertyPage::~PropertyPage() {
   Deactivate();
   ReleaseObjects();
   if (site_) site_->Release();
-}
-
-STDMETHODIMP PropertyPage::QueryInterface(REFIID iid, void **object) {
-  if (!object) return E_POINTER;
-  if (iid == IID_IUnknown || iid == IID_IPropertyPage) {
-    *object = static_cast<IPropertyPage *>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) PropertyPage::AddRef() { return refs_.Add(); }
-
-STDMETHODIMP_(ULONG) PropertyPage::Release() {
-  ULONG left = refs_.Drop();
-  if (left == 0) delete this;
-  return left;
 }
 
 STDMETHODIMP PropertyPage::SetPageSite(IPropertyPageSite *site) {
@@ -138,7 +120,7 @@ STDMETHODIMP PropertyPage::IsPageDirty() { return dirty_ ? S_OK : S_FALSE; }
 STDMETHODIMP PropertyPage::Apply() {
   if (!dialog_) return S_OK;
   for (size_t i = 0; i < layout_.fields.size(); ++i) {
-    Value current = FieldValue(layout_.fields[i]);
+    Value current = FieldValue(layout_.fields[i], loaded_[i]);
     if (current == loaded_[i]) continue;
     WriteProperty(layout_.fields[i], current);
     loaded_[i] = current;
@@ -207,8 +189,8 @@ void PropertyPage::ShowValue(const PageField &field, const Value &value) {
   }
 }
 
-PropertyPage::Value PropertyPage::FieldValue(const PageField &field) {
-  Value value;
+PropertyPage::Value PropertyPage::FieldValue(const PageField &field, const Value &shown) {
+  Value value = shown;
   switch (field.kind) {
     case FieldKind::Text: {
       HWND edit = GetDlgItem(dialog_, field.controlIds[0]);

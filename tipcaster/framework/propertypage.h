@@ -36,13 +36,9 @@ struct PageLayout {
   std::vector<PageField> fields;  // in the order they are exchanged
 };
 
-class PropertyPage : public IPropertyPage {
+class PropertyPage : public SingleInterfaceObject<IPropertyPage> {
  public:
   explicit PropertyPage(const PageLayout &layout);
-
-  STDMETHODIMP QueryInterface(REFIID iid, void **object) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
 
   STDMETHODIMP SetPageSite(IPropertyPageSite *site) override;
   STDMETHODIMP Activate(HWND parent, LPCRECT rect, BOOL modal) override;
@@ -57,7 +53,7 @@ class PropertyPage : public IPropertyPage {
   STDMETHODIMP TranslateAccelerator(MSG *message) override;
 
  protected:
-  virtual ~PropertyPage();
+  ~PropertyPage() override;
 
  private:
   // A field's value: the text of a text field, the number of the others.
@@ -72,11 +68,11 @@ class PropertyPage : public IPropertyPage {
   bool ReadProperty(const PageField &field, Value &value);
   void WriteProperty(const PageField &field, const Value &value);
   void ShowValue(const PageField &field, const Value &value);
-  Value FieldValue(const PageField &field);
+  // The field's value now; a radio group with none checked keeps shown.
+  Value FieldValue(const PageField &field, const Value &shown);
   void SetDirty();
 
   const PageLayout &layout_;
-  RefCount refs_;
   IPropertyPageSite *site_ = nullptr;
   std::vector<IDispatch *> objects_;
   std::vector<Value> loaded_;

@@ -9,25 +9,10 @@
 namespace com {
 namespace {
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public SingleInterfaceObject<IClassFactory> {
  public:
-  explicit ClassFactory(const ClassEntry &entry) : entry_(entry) {}
+  explicit ClassFactory(const ClassEntry &entry) : SingleInterfaceObject(IID_IClassFactory), entry_(entry) {}
 
-  STDMETHODIMP QueryInterface(REFIID iid, void **object) override {
-    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-      *object = static_cast<IClassFactory *>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return refs_.Add(); }
-  STDMETHODIMP_(ULONG) Release() override {
-    ULONG left = refs_.Drop();
-    if (left == 0) delete this;
-    return left;
-  }
   STDMETHODIMP CreateInstance(IUnknown *outer, REFIID iid, void **object) override {
     if (!object) return E_POINTER;
     *object = nullptr;
@@ -44,7 +29,6 @@ class ClassFactory final : public IClassFactory {
 
  private:
   const ClassEntry &entry_;
-  RefCount refs_;
 };
 
 std::string GuidText(const GUID &guid) {

@@ -95,11 +95,8 @@ class BrowserRouteTest : public HelpControlTest {
     // The browser: the stand-in in a folder with blanks, opening ".tcpage".
     CreateDirectoryA(PathOf("web browser").c_str(), nullptr);
     browser_ = PathOf("web browser\\webview.exe");
-    char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, sizeof self);
-    std::string bin = self;
-    bin = bin.substr(0, bin.find_last_of('\\'));
-    ASSERT_TRUE(CopyFileA((bin + "\\tipcaster_browser_standin.exe").c_str(), browser_.c_str(), FALSE));
+    const std::string bin = TIPCASTER_STANDINS;
+    ASSERT_TRUE(CopyFileA((bin + "/tipcaster_browser_standin.exe").c_str(), browser_.c_str(), FALSE));
     SetClassesDefault(".tcpage", kPageType);
     SetClassesDefault(std::string(kPageType) + "\\shell\\open\\command", "\"" + browser_ + "\" \"%1\"");
   }

@@ -89,7 +89,8 @@ struct MessageBoxRecord {
   bool owned;
 };
 
-// Records and closes each message box of this process while it lives.
+// Records and closes (with OK) each top-level dialog of this process while
+// it lives: the message boxes, and the property frame.
 class MessageBoxWatcher {
  public:
   MessageBoxWatcher();

@@ -156,6 +156,106 @@ TEST_F(ControlTest, CaptionAndBorderReachTheButton) {
             CTL_E_INVALIDPROPERTYVALUE);
 }
 
+// How much of a 120 x 30 picture of the control has the button face colour.
+double ButtonFaceShare(IDispatch *control) {
+  auto *view = As<IViewObject2>(control, IID_IViewObject2);
+  if (!view) return -1;
+  BITMAPINFO info = {};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), 120, -30, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void *bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ previous = SelectObject(dc, bitmap);
+  PatBlt(dc, 0, 0, 120, 30, WHITENESS);
+  RECTL bounds = {0, 0, 120, 30};
+  EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0), S_OK);
+  GdiFlush();
+  COLORREF face = GetSysColor(COLOR_BTNFACE);
+  DWORD faceBits = (GetRValue(face) << 16) | (GetGValue(face) << 8) | GetBValue(face);
+  int faces = 0;
+  for (int i = 0; i < 120 * 30; ++i) faces += (static_cast<DWORD *>(bits)[i] & 0xFFFFFF) == faceBits;
+  SelectObject(dc, previous);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  view->Release();
+  return faces / 3600.0;
+}
+
+TEST_F(ControlTest, ButtonDrawsItselfForTheContainer) {
+  PutProperty(control(), "Caption", "Help");
+  EXPECT_GT(ButtonFaceShare(control()), 0.5);
+  IDispatch *outOfPlace = CreateHelpButton();
+  EXPECT_GT(ButtonFaceShare(outOfPlace), 0.5);
+  outOfPlace->Release();
+}
+
+TEST_F(ControlTest, VerbsAreEditAndProperties) {
+  auto *object = As<IOleObject>(control(), IID_IOleObject);
+  IEnumOLEVERB *verbs = nullptr;
+  ASSERT_EQ(object->EnumVerbs(&verbs), S_OK);
+  OLEVERB found[3];
+  ULONG fetched = 0;
+  EXPECT_EQ(verbs->Next(3, found, &fetched), S_FALSE);
+  ASSERT_EQ(fetched, 2u);
+  EXPECT_EQ(found[0].lVerb, OLEIVERB_PRIMARY);
+  EXPECT_STREQ(found[0].lpszVerbName, L"&Edit");
+  EXPECT_EQ(found[1].lVerb, OLEIVERB_PROPERTIES);
+  EXPECT_STREQ(found[1].lpszVerbName, L"&Properties...");
+  for (ULONG i = 0; i < fetched; ++i) CoTaskMemFree(found[i].lpszVerbName);
+  verbs->Release();
+
+  // Properties opens the pages in the system's property frame; OK closes it.
+  EXPECT_EQ(object->DoVerb(OLEIVERB_PROPERTIES, nullptr, nullptr, 0, host_->window(), nullptr), S_OK);
+  ASSERT_EQ(boxes_->Boxes().size(), 1u);
+  EXPECT_EQ(boxes_->Boxes()[0].caption, "Properties for Tessaline Context Sensitive Help Control");
+  object->Release();
+}
+
+// {550BADC3-E6A3-11D0-A389-0000E81F4743}, the control's event interface.
+const IID kEventInterface = {0x550badc3, 0xe6a3, 0x11d0, {0xa3, 0x89, 0x00, 0x00, 0xe8, 0x1f, 0x47, 0x43}};
+
+// A container's event sink, counting the references it is given.
+class EventSink : public IUnknown {
+ public:
+  explicit EventSink(bool answers) : answers_(answers) {}
+  STDMETHODIMP QueryInterface(REFIID iid, void **object) override {
+    if (iid == IID_IUnknown || (answers_ && (iid == IID_IDispatch || iid == kEventInterface))) {
+      *object = this;
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+  STDMETHODIMP_(ULONG) Release() override { return --refs; }
+  ULONG refs = 1;
+
+ private:
+  bool answers_;
+};
+
+TEST_F(ControlTest, EventSourceHoldsTheContainersSink) {
+  auto *container = As<IConnectionPointContainer>(control(), IID_IConnectionPointContainer);
+  IConnectionPoint *point = nullptr;
+  EXPECT_EQ(container->FindConnectionPoint(IID_IPropertyNotifySink, &point), CONNECT_E_NOCONNECTION);
+  ASSERT_EQ(container->FindConnectionPoint(kEventInterface, &point), S_OK);
+  IID iid;
+  ASSERT_EQ(point->GetConnectionInterface(&iid), S_OK);
+  EXPECT_TRUE(IsEqualIID(iid, kEventInterface));
+
+  EventSink sink(true), stranger(false);
+  DWORD cookie = 0, refused = 0;
+  ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
+  EXPECT_EQ(sink.refs, 2u);
+  EXPECT_EQ(point->Advise(&stranger, &refused), CONNECT_E_CANNOTCONNECT);
+  EXPECT_EQ(point->Unadvise(cookie), S_OK);
+  EXPECT_EQ(sink.refs, 1u);
+  EXPECT_EQ(point->Unadvise(cookie), CONNECT_E_NOCONNECTION);
+  point->Release();
+  container->Release();
+}
+
 TEST_F(ControlTest, ControlDescribesItselfToTheContainer) {
   auto *object = As<IOleObject>(control(), IID_IOleObject);
   DWORD status = 0;
@@ -227,6 +327,12 @@ TEST_F(ControlTest, ExportedMembersAreTheMethods) {
     EXPECT_NE(GetProcAddress(library, MAKEINTRESOURCEA(ordinal)), nullptr) << ordinal;
   EXPECT_EQ(GetProcAddress(library, MAKEINTRESOURCEA(105)),
             GetProcAddress(library, "_ZN17CTSHelpButtonCtrl10SetMapFileEPKc"));
+  // The module name in the export table.
+  const auto *base = reinterpret_cast<const BYTE *>(library);
+  const auto *nt = reinterpret_cast<const IMAGE_NT_HEADERS *>(base + reinterpret_cast<const IMAGE_DOS_HEADER *>(base)->e_lfanew);
+  const auto *exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY *>(
+      base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress);
+  EXPECT_STREQ(reinterpret_cast<const char *>(base + exports->Name), "TIPCASTER.OCX");
 
   // A host holding the object calls a member directly: SetMapFile.
   using SetMapFile = int(__attribute__((thiscall)) *)(void *, const char *);
@@ -298,6 +404,18 @@ TEST_F(PageTest, GeneralPageShowsAndAppliesTheProperties) {
   EXPECT_EQ(GetProperty(control(), "view").AsLong(), 1);
   EXPECT_EQ(GetProperty(control(), "ctrlID").AsLong(), 17);
   EXPECT_EQ(page->Deactivate(), S_OK);
+  page->Release();
+}
+
+TEST_F(PageTest, CommandWithoutRadioButtonSurvivesApply) {
+  PutProperty(control(), "command", 11L);  // reached through "View in Frameset" only
+  IPropertyPage *page = OpenPage(CLSID_TSHelpButtonPropPage);
+  ASSERT_NE(page, nullptr);
+  for (int id : kCommandRadios) EXPECT_EQ(IsDlgButtonChecked(dialog_, id), BST_UNCHECKED) << id;
+  SetDlgItemTextA(dialog_, IDC_MAP_FILE, "C:\\c.map");
+  ASSERT_EQ(page->Apply(), S_OK);
+  EXPECT_EQ(GetProperty(control(), "command").AsLong(), 11);
+  EXPECT_EQ(GetProperty(control(), "mapFile").AsText(), "C:\\c.map");
   page->Release();
 }
 

@@ -29,7 +29,7 @@ void DeleteFolder(const std::string &folder) {
 
 void HelpControlTest::SetUpTestSuite() {
   // As the setup program does: the library registers itself.
-  HMODULE library = LoadLibraryA("tipcaster.ocx");
+  HMODULE library = LoadLibraryA(TIPCASTER_OCX);
   ASSERT_NE(library, nullptr);
   auto registerServer =
       reinterpret_cast<RegisterFunction>(reinterpret_cast<void *>(GetProcAddress(library, "DllRegisterServer")));

@@ -119,6 +119,17 @@ TEST_F(HtmlHelpRouteTest, UnknownContextAndMissingPopupFile) {
   EXPECT_THAT(Records("htmlhelp"), IsEmpty());
 }
 
+TEST_F(HtmlHelpRouteTest, LongValuesOfTheMapFileArriveWhole) {
+  // Longer than the 2000 characters a first read takes, and than any
+  // fixed path buffer.
+  std::string folders;
+  for (int i = 0; i < 600; ++i) folders += "sub\\";
+  UseMapFile("[OPTIONS]\r\nCompiled File=" + folders + "help.chm\r\n[MAP]\r\n7=\"seven.htm\"\r\n");
+  PutProperty(control(), "windowClass", "main");
+  CallMethod(control(), "ShowHTMLHelpTopicId", {7L, ""});
+  EXPECT_THAT(Records("htmlhelp"), ElementsAre("owner|" + PathOf(folders + "help.chm") + ">main|15|7"));
+}
+
 TEST_F(HtmlHelpRouteTest, BareMapFileNameCountsFromTheCurrentDirectory) {
   WriteTestFile("help.map", kMap);
   PutProperty(control(), "mapFile", "help.map");

@@ -17,13 +17,10 @@ class JavaRouteTest : public HelpControlTest {
  protected:
   void SetUp() override {
     HelpControlTest::SetUp();
-    char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, sizeof self);
-    std::string bin = self;
-    bin = bin.substr(0, bin.find_last_of('\\'));
+    const std::string bin = TIPCASTER_STANDINS;
     for (const char *folder : {"java runtime", "java runtime\\old", "help viewer", "javahelp"})
       CreateDirectoryA(PathOf(folder).c_str(), nullptr);
-    const std::string standin = bin + "\\tipcaster_java_standin.exe";
+    const std::string standin = bin + "/tipcaster_java_standin.exe";
     ASSERT_TRUE(CopyFileA(standin.c_str(), PathOf("java runtime\\javaw.exe").c_str(), FALSE));
     ASSERT_TRUE(CopyFileA(standin.c_str(), PathOf("java runtime\\old\\jrew.exe").c_str(), FALSE));
     WriteTestFile("help viewer\\Tipcaster.jar", "");
@@ -109,6 +106,23 @@ TEST_F(JavaRouteTest, ChangedSettingsStartANewViewer) {
             CommandLine(PathOf("java runtime\\old\\jrew.exe"), PathOf("javahelp\\swingall.jar"), "again"));
   host_->DestroyControl();
   EXPECT_TRUE(WaitForRecord("stdin-ended", viewers[1].first));
+}
+
+TEST_F(JavaRouteTest, ViewerThatEndedIsStartedAgain) {
+  UseSettings(0, PathOf("java runtime"));
+  CallMethod(control(), "ShowJavaHelpTopic", {"intro"});
+  ASSERT_TRUE(WaitForRecord("java", "intro"));
+  // The user closes the viewer.
+  HANDLE viewer = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, std::stoul(Viewers()[0].first));
+  ASSERT_NE(viewer, nullptr);
+  TerminateProcess(viewer, 0);
+  WaitForSingleObject(viewer, 30000);
+  CloseHandle(viewer);
+  CallMethod(control(), "ShowJavaHelpTopic", {"after"});
+  ASSERT_TRUE(WaitForRecord("java", "after"));
+  EXPECT_EQ(Viewers().size(), 2u);
+  host_->DestroyControl();
+  EXPECT_TRUE(WaitForRecord("stdin-ended", Viewers()[1].first));
 }
 
 TEST_F(JavaRouteTest, ClickWithTheJavaHelpCommandUsesTheProperties) {

@@ -40,13 +40,24 @@ Finished RunProgram(const std::string &commandLine) {
     return finished;
   }
   CloseHandle(writeEnd);
-  char buffer[4096];
-  DWORD read = 0;
-  while (ReadFile(readEnd, buffer, sizeof buffer, &read, nullptr) && read > 0) finished.output.append(buffer, read);
-  if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
-    TerminateProcess(process.hProcess, 1);
-    ADD_FAILURE() << commandLine << " did not end";
+  // Read while the program runs, and what is left once it ended: a process
+  // it started (a COM service, say) may hold the pipe open after it.
+  auto drain = [&] {
+    char buffer[4096];
+    DWORD ready = 0, read = 0;
+    while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &ready, nullptr) && ready > 0 &&
+           ReadFile(readEnd, buffer, sizeof buffer, &read, nullptr) && read > 0)
+      finished.output.append(buffer, read);
+  };
+  DWORD started = GetTickCount();
+  while (WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT) {
+    drain();
+    if (GetTickCount() - started > 60000) {
+      TerminateProcess(process.hProcess, 1);
+      ADD_FAILURE() << commandLine << " did not end";
+    }
   }
+  drain();
   GetExitCodeProcess(process.hProcess, &finished.exitCode);
   CloseHandle(process.hProcess);
   CloseHandle(process.hThread);
@@ -129,6 +140,32 @@ TEST(RegistrationTest, EntryPointsRegisterOnceAndUnregisterOnce) {
   // Nothing left to remove: the type library is not found.
   EXPECT_EQ(CallRegistration("DllUnregisterServer"), static_cast<HRESULT>(0x80040200));
   EXPECT_FALSE(KeyExists(kControlKey));
+}
+
+// A script host as the automation client: VBScript creates the control by
+// its ProgID and uses it through late binding alone.
+TEST(RegistrationTest, ScriptHostUsesTheControlByName) {
+  ASSERT_EQ(CallRegistration("DllRegisterServer"), S_OK);
+  char temp[MAX_PATH];
+  GetTempPathA(sizeof temp, temp);
+  const std::string script = std::string(temp) + "tipcaster script host.vbs";
+  HANDLE file = CreateFileA(script.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  const std::string text =
+      "Set help = CreateObject(\"TSHELP.TSHelpButtonCtrl.1\")\r\n"
+      "help.mapFile = \"first.map\"\r\n"
+      "help.CtrlID = 7\r\n"
+      "kept = help.SetMapFile(\"\")\r\n"
+      "help.SetJavaHelpSettings 1, \"C:\\jre\", \"C:\\jh\", \"C:\\tc\", \"h.hs\", \"\"\r\n"
+      "WScript.Echo help.mapFile & \"|\" & help.ctrlID & \"|\" & kept & \"|\" & help.javaVersion & \"|\" & help.JREPath\r\n";
+  DWORD written = 0;
+  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(file);
+  Finished run = RunProgram(SystemProgram("cscript.exe") + " //nologo \"" + script + "\"");
+  DeleteFileA(script.c_str());
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.output.substr(0, run.output.find_first_of("\r\n")), "first.map|7|True|1|C:\\jre");
+  EXPECT_EQ(CallRegistration("DllUnregisterServer"), S_OK);
 }
 
 }  // namespace
