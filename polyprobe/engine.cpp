@@ -265,8 +265,9 @@ int AddressLength(int transport) { return transport == kIpx ? kIpxAddressLength 
 
 os::Socket IcmpSocket(ProbeEngine *engine) {
   if (engine->icmpSocket == os::kInvalidSocket) {
-    const protoent *icmp = getprotobyname("icmp");
-    os::Socket s = static_cast<os::Socket>(socket(AF_INET, SOCK_RAW, icmp ? icmp->p_proto : 1));
+    // The protocol number is fixed; the protocol database's lookup is not
+    // safe when two engines open their sockets at once.
+    os::Socket s = static_cast<os::Socket>(socket(AF_INET, SOCK_RAW, IPPROTO_ICMP));
     if (s != os::kInvalidSocket && !os::SocketSetNonBlocking(s)) {
       os::SocketClose(s);
       s = os::kInvalidSocket;

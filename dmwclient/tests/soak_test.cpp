@@ -23,6 +23,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using trendserver::StoredFile;
 
+constexpr int kWaitSteps = 3000;  // of 10 ms
+
 std::atomic<int> g_events{0};
 std::atomic<int> g_registered{0};
 
@@ -43,13 +45,15 @@ class SoakTest : public ::testing::Test {
     g_events = 0;
     g_registered = 0;
   }
+  // Waits are bounded generously: they end as soon as the state is seen,
+  // and a loaded machine can take seconds to schedule the agent's threads.
   static int WaitForListener() {
-    for (int i = 0; i < 500 && Globals().eventListenerPort == 0; i++)
+    for (int i = 0; i < kWaitSteps && Globals().eventListenerPort == 0; i++)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     return Globals().eventListenerPort;
   }
   static bool WaitFor(const std::atomic<int> &counter, int count) {
-    for (int i = 0; i < 500 && counter < count; i++)
+    for (int i = 0; i < kWaitSteps && counter < count; i++)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     return counter >= count;
   }
@@ -71,7 +75,9 @@ class SoakTest : public ::testing::Test {
   static void ExpectPromptStop() {
     auto start = Clock::now();
     StopAgent();
-    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+    // A stop that hangs waits out a retry delay or an idle connection;
+    // a prompt one takes about a second even on a loaded machine.
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));
   }
 
   ScratchDir scratch{"soak_"};

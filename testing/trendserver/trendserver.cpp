@@ -160,7 +160,7 @@ struct FakeTrendServer::Connection {
 
 FakeTrendServer::FakeTrendServer() {
   loopback::EnsureSockets();
-  if (!Listen(0)) return;
+  if (!Listen()) return;
   acceptor_ = std::thread([this] { AcceptLoop(); });
 }
 
@@ -170,25 +170,40 @@ FakeTrendServer::~FakeTrendServer() {
   {
     std::lock_guard<std::mutex> guard(listenLock_);
     CloseSocket(listener_);
+    CloseSocket(held_);
   }
   DropConnections();
   for (auto &thread : threads_) thread.join();
 }
 
-bool FakeTrendServer::Listen(int port) {
+namespace {
+
+// A socket bound to the loopback port (0: one the system picks), listening,
+// or only holding the port: connects to a bound socket that does not listen
+// are refused, and no other socket of the machine can take its port.
+os::Socket BindLoopback(int port, bool listening) {
   RawSocket raw = socket(AF_INET, SOCK_STREAM, 0);
   auto s = static_cast<os::Socket>(raw);
-  if (s == os::kInvalidSocket) return false;
+  if (s == os::kInvalidSocket) return s;
   int yes = 1;
   setsockopt(raw, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char *>(&yes), sizeof yes);
   sockaddr_in address = LoopbackAddress(port);
   if (bind(raw, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
-      listen(raw, 16) != 0) {
+      (listening && listen(raw, 16) != 0)) {
     os::SocketClose(s);
-    return false;
+    return os::kInvalidSocket;
   }
+  return s;
+}
+
+}  // namespace
+
+bool FakeTrendServer::Listen() {
+  os::Socket s = BindLoopback(0, true);
+  if (s == os::kInvalidSocket) return false;
+  sockaddr_in address{};
   socklen_t length = sizeof address;
-  getsockname(raw, reinterpret_cast<sockaddr *>(&address), &length);
+  getsockname(Raw(s), reinterpret_cast<sockaddr *>(&address), &length);
   std::lock_guard<std::mutex> guard(listenLock_);
   listener_ = s;
   port_ = ntohs(address.sin_port);
@@ -505,15 +520,16 @@ void FakeTrendServer::SendUnasked(const std::string &bytes) {
 
 void FakeTrendServer::Refuse() {
   std::lock_guard<std::mutex> guard(listenLock_);
+  if (listener_ == os::kInvalidSocket) return;
   CloseSocket(listener_);
+  held_ = BindLoopback(port_, false);
 }
 
 void FakeTrendServer::Resume() {
-  {
-    std::lock_guard<std::mutex> guard(listenLock_);
-    if (listener_ != os::kInvalidSocket) return;
-  }
-  Listen(port_);
+  std::lock_guard<std::mutex> guard(listenLock_);
+  if (listener_ != os::kInvalidSocket) return;
+  CloseSocket(held_);
+  listener_ = BindLoopback(port_, true);
 }
 
 // ---- event connections -------------------------------------------------------

@@ -154,7 +154,7 @@ class FakeTrendServer {
   bool Scripted(unsigned code) const;
   bool StoreAnswer(const Frame &frame, Reply *reply);  // false: cut the connection
   bool StoreRequest(Reader &body, unsigned capacity, Reply *reply);  // under lock_
-  bool Listen(int port);
+  bool Listen();  // on a port the system picks
   void Record(Frame frame);
 
   int port_ = 0;
@@ -162,6 +162,7 @@ class FakeTrendServer {
   mutable std::mutex lock_;
   mutable std::condition_variable changed_;
   os::Socket listener_ = os::kInvalidSocket;  // under listenLock_
+  os::Socket held_ = os::kInvalidSocket;      // the port while refusing, under listenLock_
   std::mutex listenLock_;
   std::vector<std::shared_ptr<Connection>> connections_;
   std::vector<std::thread> threads_;
