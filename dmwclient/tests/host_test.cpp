@@ -67,8 +67,12 @@ std::vector<std::string> EventsOf(int code) {
   return matching;
 }
 
+// Waits end as soon as the state is seen; the bound allows a loaded machine
+// seconds to schedule the agent's threads.
+constexpr int kWaitSteps = 3000;  // of 10 ms
+
 bool WaitForEvents(int code, size_t count) {
-  for (int i = 0; i < 500; i++) {
+  for (int i = 0; i < kWaitSteps; i++) {
     if (EventsOf(code).size() >= count) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
@@ -173,7 +177,7 @@ class HostTest : public ::testing::Test {
   static std::string Text(const char *text) { return text ? text : "<null>"; }
   // The event listener's port, once its thread has bound it.
   int WaitForListener() const {
-    for (int i = 0; i < 500 && Data().EventListenerPort == 0; i++)
+    for (int i = 0; i < kWaitSteps && Data().EventListenerPort == 0; i++)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     return Data().EventListenerPort;
   }
