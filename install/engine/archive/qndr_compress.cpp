@@ -3,15 +3,13 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "archive_errors.h"
-#include "archive_paths.h"
+#include "exceptions.h"
+#include "support.h"
 #include "day_date.h"
 #include "os.h"
 
-using archive_paths::AddTrailingSeparator;
-using archive_paths::FileDir;
-using archive_paths::FileExists;
-using archive_paths::FileName;
+namespace install {
+
 
 namespace {
 
@@ -30,7 +28,7 @@ void ProcessMessages() {
 }
 
 // A negative answer of the zlib library.
-[[noreturn]] void ZlibFailed() { throw std::runtime_error("error"); }
+[[noreturn]] void ZlibFailed() { throw Exception("error"); }
 
 int DeflateLevel(TCompressionLevel level) {
   switch (level) {
@@ -48,14 +46,13 @@ void CheckSourcePaths(const std::vector<std::string> &lines) {
   for (const std::string &line : lines) {
     std::string path = line.substr(0, line.find(';'));
     if (path.size() > kMaxSourcePath)
-      throw EQndrCompress(FormatText(
-          "The path %s is longer than the %d characters an archive keeps for a file name",
-          path.c_str(), static_cast<int>(kMaxSourcePath)));
+      throw EQndrCompress(forms::Format(
+          "The path %s is longer than the %d characters an archive keeps for a file name", {path, static_cast<int64_t>(kMaxSourcePath)}));
   }
 }
 
 // The extension of disk file n of a set: ".n".
-std::string DiskExtension(int diskNumber) { return FormatText(".%d", diskNumber); }
+std::string DiskExtension(int diskNumber) { return "." + forms::IntToStr(diskNumber); }
 
 // One zlib stream serves every member of an operation and is reset between
 // them, so its state (some hundred KB for deflate) is taken once.
@@ -76,10 +73,9 @@ struct InflateStream {
 };
 
 EQndrCompress SizeMismatch(const TFileHeader &header) {
-  return EQndrCompress(FormatText(
+  return EQndrCompress(forms::Format(
       "The decompressed file's size does not match with the actual size of the file.  The file "
-      "is %s",
-      header.SourcePath().c_str()));
+      "is %s", {header.SourcePath()}));
 }
 
 }  // namespace
@@ -98,17 +94,17 @@ TQndrCompress::TQndrCompress() : inBuffer_(kStreamBuffer), outBuffer_(kStreamBuf
 void TQndrCompress::SetMessagePump(std::function<void()> pump) { MessagePump() = std::move(pump); }
 
 void TQndrCompress::SetCompressedFile(const std::string &value) {
-  if (archive_paths::SameText(value, compressedFile_)) return;
+  if (forms::SameText(value, compressedFile_)) return;
   // Another disk of the same set keeps the headers read from disk 1.
   if (headersLoaded_)
-    headersLoaded_ = archive_paths::SameText(archive_paths::ChangeExt(value, ".1"),
-                                             archive_paths::ChangeExt(compressedFile_, ".1"));
+    headersLoaded_ = forms::SameText(ChangeFileExt(value, ".1"),
+                                             ChangeFileExt(compressedFile_, ".1"));
   compressedFile_ = value;
 }
 
 void TQndrCompress::SetFilesToProcess(std::vector<std::string> &list) {
   for (size_t i = list.size(); i-- > 0;)
-    if (archive_paths::Trim(list[i]).empty()) list.erase(list.begin() + static_cast<long>(i));
+    if (forms::Trim(list[i]).empty()) list.erase(list.begin() + static_cast<long>(i));
   filesToProcess_ = list;
 }
 
@@ -133,7 +129,7 @@ int TQndrCompress::Count() {
 TlzhFileStats TQndrCompress::GetFileStats(int index) {
   if (index < 0 || index >= Count())
     throw EQndrCompress(
-        FormatText("Tried to access the %dth file. This file is not defined", index));
+        forms::Format("Tried to access the %dth file. This file is not defined", {static_cast<int64_t>(index)}));
   TlzhFileStats stats = headers_.MemberStats(index);
   TlzhFileStats totals = headers_.Totals();
   stats.TotalSize = totals.TotalSize;
@@ -152,7 +148,7 @@ void TQndrCompress::ReadHeaders() {
   fileIDTable_.fill(-1);
   ArchiveStream archive;
   if (!FileExists(compressedFile_) || !archive.Open(compressedFile_, ArchiveStream::Mode::kRead))
-    throw EQndrCompress(FormatText("Cannot open the compressed file %s", compressedFile_.c_str()));
+    throw EQndrCompress(forms::Format("Cannot open the compressed file %s", {compressedFile_}));
   try {
     headers_.LoadFromStream(archive, offset_);
   } catch (...) {
@@ -222,8 +218,8 @@ void TQndrCompress::CompressFiles(TlzhCommand command, int32_t fileID) {
   headers_.Spanned = 0;
   offset_ = 0;
   CheckSourcePaths(filesToProcess_);
-  archive_paths::ForceDirectories(FileDir(compressedFile_));
-  std::string cannotCreate = FormatText("Cannot create the file %s", compressedFile_.c_str());
+  ForceDirectories(ExtractFileDir(compressedFile_));
+  std::string cannotCreate = forms::Format("Cannot create the file %s", {compressedFile_});
   ArchiveStream archive;
   bool append = command == lzcOnlyAdd && FileExists(compressedFile_);
   if (append) {
@@ -253,7 +249,7 @@ void TQndrCompress::AddMember(ArchiveStream &archive, z_stream &deflater, int in
   std::string path = header.SourcePath();
   ArchiveStream source;
   if (!source.Open(path, ArchiveStream::Mode::kRead))
-    throw EQndrCompress(FormatText("Cannot open the file %s", path.c_str()));
+    throw EQndrCompress(forms::Format("Cannot open the file %s", {path}));
   int64_t headerPos = archive.Position();
   WriteHeader(archive, header);
   header.SetDataStart(static_cast<int32_t>(archive.Position()));
@@ -264,8 +260,7 @@ void TQndrCompress::AddMember(ArchiveStream &archive, z_stream &deflater, int in
   int64_t end = archive.Position();
   if (end > INT32_MAX)
     throw EQndrCompress(
-        FormatText("The compressed file %s would grow past the 2 GB an archive can hold",
-                   compressedFile_.c_str()));
+        forms::Format("The compressed file %s would grow past the 2 GB an archive can hold", {compressedFile_}));
   stats_.TotalCompressedSize += static_cast<int32_t>(end - headerPos);
   header.SetLastDataByte(static_cast<int32_t>(end - 1));
   header.SetNextHeaderPos(static_cast<int32_t>(end));
@@ -344,15 +339,14 @@ void TQndrCompress::ExtractFiles() {
   for (const std::string &line : filesToProcess_) {
     int index = headers_.IndexOfName(line.substr(0, line.find(';')));
     if (index < 0)
-      throw EQndrCompress(FormatText("The file <%s> was not found in the archive <%s>",
-                                     line.c_str(), compressedFile_.c_str()));
+      throw EQndrCompress(forms::Format("The file <%s> was not found in the archive <%s>", {line, compressedFile_}));
     CheckAbort();
     const TFileHeader header = headers_.Get(index);
     BeginMember(index);
-    if (archive_paths::Trim(targetName_).empty()) targetName_ = FileName(header.SourcePath());
+    if (forms::Trim(targetName_).empty()) targetName_ = ExtractFileName(header.SourcePath());
     Fire(OnBeforeExtracting);
-    targetName_ = FileName(targetName_);
-    std::string target = AddTrailingSeparator(extractDirectory_) + targetName_;
+    targetName_ = ExtractFileName(targetName_);
+    std::string target = AddTrailingPathDelimiter(extractDirectory_) + targetName_;
     bool write = true;
     if (FileExists(target)) {
       TDecision decision =
@@ -362,7 +356,7 @@ void TQndrCompress::ExtractFiles() {
       write = decision != TDecision::Same && decision != TDecision::Keep;
       if (write && OnReplace) {
         OnReplace(*this, stats_);
-        target = AddTrailingSeparator(extractDirectory_) + FileName(targetName_);
+        target = AddTrailingPathDelimiter(extractDirectory_) + ExtractFileName(targetName_);
       }
     }
     if (write) {
@@ -383,10 +377,10 @@ void TQndrCompress::ExtractMember(ArchiveStream &source, z_stream &inflater,
   if (!source.IsOpen() || (currentDisk_ ? currentDisk_ : 1) != firstDisk)
     OpenDisk(source, firstDisk, ArchiveStream::Mode::kRead, compressedFile_);
   currentDisk_ = header.FirstDisk();
-  archive_paths::ForceDirectories(FileDir(target));
+  ForceDirectories(ExtractFileDir(target));
   ArchiveStream out;
   if (!out.Open(target, ArchiveStream::Mode::kCreate))
-    throw EQndrCompress(FormatText("Cannot create the file %s", target.c_str()));
+    throw EQndrCompress(forms::Format("Cannot create the file %s", {target}));
   source.Seek(offset_ + header.DataStart());
   int64_t written = InflateMember(source, out, inflater, header);
   stats_.Finished = true;
@@ -475,21 +469,21 @@ void TQndrCompress::OpenDisk(ArchiveStream &stream, int diskNumber, ArchiveStrea
                              std::string &path) {
   for (int attempt = 0; attempt < 4; ++attempt) {
     stream.Close();
-    if (headers_.Spanned == 1) path = archive_paths::ChangeExt(path, DiskExtension(diskNumber));
+    if (headers_.Spanned == 1) path = ChangeFileExt(path, DiskExtension(diskNumber));
     if (!FileExists(path)) {
       if (!OnNewDisk)
-        throw EQndrCompress(FormatText("Could not open the correct disk file %d", diskNumber));
-      std::string dir = FileDir(path);
+        throw EQndrCompress(forms::Format("Could not open the correct disk file %d", {static_cast<int64_t>(diskNumber)}));
+      std::string dir = ExtractFileDir(path);
       OnNewDisk(*this, diskNumber, dir);
-      path = AddTrailingSeparator(dir) + FileName(path);
+      path = AddTrailingPathDelimiter(dir) + ExtractFileName(path);
     }
     if (FileExists(path)) {
       if (!stream.Open(path, mode))
-        throw EQndrCompress(FormatText("Cannot open the compressed file %s", path.c_str()));
+        throw EQndrCompress(forms::Format("Cannot open the compressed file %s", {path}));
       return;
     }
   }
-  throw EQndrCompress(FormatText("Cannot open the compressed file %s", path.c_str()));
+  throw EQndrCompress(forms::Format("Cannot open the compressed file %s", {path}));
 }
 
 // ---- SpanToDisks ----
@@ -507,13 +501,13 @@ void TQndrCompress::SpanFiles(const std::string &destDir, const std::string &fil
   stats_ = headers_.Totals();
   ArchiveStream archive;
   if (!archive.Open(compressedFile_, ArchiveStream::Mode::kRead))
-    throw EQndrCompress(FormatText("Cannot open the compressed file %s", compressedFile_.c_str()));
+    throw EQndrCompress(forms::Format("Cannot open the compressed file %s", {compressedFile_}));
   SpanTarget span;
   span.dir = destDir;
-  span.name = FileName(fileName);
-  span.path = AddTrailingSeparator(destDir) + span.name;
+  span.name = ExtractFileName(fileName);
+  span.path = AddTrailingPathDelimiter(destDir) + span.name;
   if (!span.disk.Open(span.path, ArchiveStream::Mode::kCreate))
-    throw EQndrCompress(FormatText("Cannot create the file %s", span.path.c_str()));
+    throw EQndrCompress(forms::Format("Cannot create the file %s", {span.path}));
   headers_.SaveToStream(span.disk);
   for (int i = 0; i < headers_.Count(); ++i) {
     TFileHeader &header = headers_.Get(i);
@@ -546,16 +540,16 @@ size_t TQndrCompress::CopySpanChunk(ArchiveStream &archive, SpanTarget &span,
   if (taken < n) {
     span.disk.Close();
     if (++currentDisk_ > kMaxDisk)
-      throw EQndrCompress(FormatText("A disk set can't span more than %d disks", kMaxDisk));
+      throw EQndrCompress(forms::Format("A disk set can't span more than %d disks", {static_cast<int64_t>(kMaxDisk)}));
     if (!OnNewDisk)
       throw EQndrCompress(
           "There was no event handler for the OnNewDisk event, therefore no new disk could be "
           "inserted");
     OnNewDisk(*this, currentDisk_, span.dir);
-    span.path = AddTrailingSeparator(span.dir) +
-                archive_paths::ChangeExt(span.name, DiskExtension(currentDisk_));
+    span.path = AddTrailingPathDelimiter(span.dir) +
+                ChangeFileExt(span.name, DiskExtension(currentDisk_));
     if (!span.disk.Open(span.path, ArchiveStream::Mode::kCreate))
-      throw EQndrCompress(FormatText("Cannot create the file %s", span.path.c_str()));
+      throw EQndrCompress(forms::Format("Cannot create the file %s", {span.path}));
     if (span.disk.Write(inBuffer_.data() + taken, n - taken) != n - taken)
       throw EQndrCompress("There is too little space on this disk to operate");
   }
@@ -571,8 +565,8 @@ size_t TQndrCompress::CopySpanChunk(ArchiveStream &archive, SpanTarget &span,
 
 void TQndrCompress::CopyFileChecked(const std::string &source, const std::string &dest) {
   offset_ = 0;
-  extractDirectory_ = FileDir(dest);
-  targetName_ = FileName(dest);
+  extractDirectory_ = ExtractFileDir(dest);
+  targetName_ = ExtractFileName(dest);
   TlzhFileStats copy;
   std::string target = dest;
   if (FileExists(dest)) {
@@ -582,16 +576,16 @@ void TQndrCompress::CopyFileChecked(const std::string &source, const std::string
     if (decision == TDecision::Same || decision == TDecision::Keep) return;
     if (OnReplace) {
       OnReplace(*this, copy);
-      target = AddTrailingSeparator(extractDirectory_) + FileName(targetName_);
+      target = AddTrailingPathDelimiter(extractDirectory_) + ExtractFileName(targetName_);
     }
   }
   CheckAbort();
   os::FileInfo sourceInfo{};
   ArchiveStream in, out;
   if (!os::FileQuery(source.c_str(), &sourceInfo) || !in.Open(source, ArchiveStream::Mode::kRead))
-    throw EQndrCompress(FormatText("Cannot open the file %s", source.c_str()));
+    throw EQndrCompress(forms::Format("Cannot open the file %s", {source}));
   if (!out.Open(target, ArchiveStream::Mode::kCreate))
-    throw EQndrCompress(FormatText("Cannot create the file %s", target.c_str()));
+    throw EQndrCompress(forms::Format("Cannot create the file %s", {target}));
   copy.FileName = source;
   copy.FileSize = static_cast<int32_t>(sourceInfo.size);
   for (;;) {
@@ -616,3 +610,5 @@ void TQndrCompress::CopyFileChecked(const std::string &source, const std::string
   copy.Finished = true;
   if (OnStatus) OnStatus(*this, copy);
 }
+
+}  // namespace install

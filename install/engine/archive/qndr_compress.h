@@ -27,6 +27,8 @@
 #include "file_header.h"
 #include "version_resource.h"
 
+namespace install {
+
 enum TCompressionLevel { colNone, colFastest, colDefault, colMax };
 enum TlzhCommand { lzcOverwrite, lzcOnlyAdd };
 
@@ -146,5 +148,7 @@ class TQndrCompress {
   std::vector<uint8_t> inBuffer_;
   std::vector<uint8_t> outBuffer_;
 };
+
+}  // namespace install
 
 #endif

@@ -6,8 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "archive_paths.h"
+#include "support.h"
 #include "day_date.h"
+
+namespace install {
 
 namespace {
 
@@ -129,7 +131,7 @@ TDecision Decide(const std::string &sourceVersion, SourceDate sourceDate,
     case owAlways: return TDecision::Replace;
     case owAsk: return TDecision::Ask;
     case owNever:
-      return !archive_paths::Trim(target).empty() && archive_paths::FileExists(target)
+      return !forms::Trim(target).empty() && FileExists(target)
                  ? TDecision::Keep
                  : TDecision::Replace;
     case owVersion:
@@ -254,3 +256,5 @@ TDecision IsFileNewerByVersionAndDate(const std::string &sourceVersion, const st
   };
   return Decide(sourceVersion, storedDate, target, overwriteType);
 }
+
+}  // namespace install

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace install {
+
 enum TOverwriteType { owAlways, owNever, owVersion, owDate, owVersionDate, owAsk };
 
 enum class TDecision : uint8_t { Error = 0, Same = 1, Replace = 2, Keep = 3, Ask = 4 };
@@ -59,7 +61,7 @@ class TVersionResource {
  public:
   explicit TVersionResource(std::unique_ptr<VersionReader> reader = MakeSystemVersionReader());
 
-  const std::string &FileName() const { return fileName_; }
+  const std::string &ExtractFileName() const { return fileName_; }
   void SetFileName(const std::string &value);
   TLanguage Language() const { return language_; }
   void SetLanguage(TLanguage value);
@@ -94,5 +96,7 @@ int CompareVersions(const std::string &a, const std::string &b);
 
 TDecision IsFileNewerByVersionAndDate(const std::string &sourceVersion, const std::string &target,
                                       TOverwriteType overwriteType, double sourceDate);
+
+}  // namespace install
 
 #endif

@@ -12,6 +12,8 @@
 #include "archive_fixture.h"
 #include "qndr_compress.h"
 
+using namespace install;
+
 namespace {
 
 // The run's own directory, removed when the fuzzer ends.

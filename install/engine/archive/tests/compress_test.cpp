@@ -7,11 +7,13 @@
 #include <cstring>
 #include <filesystem>
 
-#include "archive_errors.h"
+#include "exceptions.h"
 #include "archive_fixture.h"
 #include "day_date.h"
 #include "os.h"
 #include "qndr_compress.h"
+
+using namespace install;
 
 namespace {
 

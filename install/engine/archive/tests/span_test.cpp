@@ -7,9 +7,11 @@
 
 #include <filesystem>
 
-#include "archive_errors.h"
+#include "exceptions.h"
 #include "archive_fixture.h"
 #include "qndr_compress.h"
+
+using namespace install;
 
 namespace {
 

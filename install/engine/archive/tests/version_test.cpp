@@ -11,6 +11,8 @@
 #include "qndr_compress.h"
 #include "version_resource.h"
 
+using namespace install;
+
 namespace {
 
 struct FakeFile {
