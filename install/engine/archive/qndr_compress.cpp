@@ -42,13 +42,19 @@ int DeflateLevel(TCompressionLevel level) {
 
 // Paths are stored in a 100-character field: a longer one could never be
 // found or extracted again, so it is refused before anything is written.
-void CheckSourcePaths(const std::vector<std::string> &lines) {
-  for (const std::string &line : lines) {
+void CheckSourcePaths(const forms::TStringList &lines) {
+  for (const std::string &line : lines.Lines()) {
     std::string path = line.substr(0, line.find(';'));
     if (path.size() > kMaxSourcePath)
       throw EQndrCompress(forms::Format(
           "The path %s is longer than the %d characters an archive keeps for a file name", {path, static_cast<int64_t>(kMaxSourcePath)}));
   }
+}
+
+// From the end to the start, as the lines after a deleted one move up.
+void DeleteBlankLines(forms::TStringList &list) {
+  for (int i = list.Count(); i-- > 0;)
+    if (forms::Trim(list[i]).empty()) list.Delete(i);
 }
 
 // The extension of disk file n of a set: ".n".
@@ -91,7 +97,55 @@ TQndrCompress::TQndrCompress() : inBuffer_(kStreamBuffer), outBuffer_(kStreamBuf
   fileIDTable_.fill(-1);
 }
 
+const std::vector<std::string> kCompressionLevelNames = {"colNone", "colFastest", "colDefault",
+                                                          "colMax"};
+
+const forms::ClassInfo &TQndrCompress::StaticClass() {
+  using namespace forms;
+  using C = TQndrCompress;
+  using StatsSignature = void(TQndrCompress *, const TlzhFileStats &);
+  static const ClassInfo info{
+      "TQndrCompress",
+      &TComponent::StaticClass(),
+      [](TComponent *owner) -> TComponent * { return New<TQndrCompress>(owner); },
+      {BoolProp<C>("Abort", &C::Abort, &C::SetAbort),
+       StringProp<C>("CompressedFile", &C::CompressedFile, &C::SetCompressedFile),
+       EnumProp<C, TCompressionLevel>("CompressionLevel", kCompressionLevelNames,
+                                      &C::CompressionLevel, &C::SetCompressionLevel, colMax),
+       StringProp<C>("ExtractDirectory", &C::ExtractDirectory, &C::SetExtractDirectory),
+       StringsProp<C, TStringList>("FilesToProcess", &C::FilesToProcess, &C::SetFilesToProcess),
+       IntProp<C>("Offset", &C::Offset, &C::SetOffset, 0),
+       EnumProp<C, TOverwriteType>("Overwrite", kOverwriteTypeNames, &C::Overwrite,
+                                   &C::SetOverwrite, owAlways),
+       EventProp<C, void(TComponent *)>("OnAborted", &C::SetOnAborted),
+       EventProp<C, StatsSignature>("OnAfterAdding", &C::SetOnAfterAdding),
+       EventProp<C, StatsSignature>("OnBeforeAdding", &C::SetOnBeforeAdding),
+       EventProp<C, StatsSignature>("OnAfterExtracting", &C::SetOnAfterExtracting),
+       EventProp<C, StatsSignature>("OnBeforeExtracting", &C::SetOnBeforeExtracting),
+       EventProp<C, void(TComponent *)>("OnFullDisk", &C::SetOnFullDisk),
+       EventProp<C, StatsSignature>("OnListing", &C::SetOnListing),
+       EventProp<C, void(TQndrCompress *, int32_t, std::string &)>("OnNewDisk", &C::SetOnNewDisk),
+       EventProp<C, StatsSignature>("OnReplace", &C::SetOnReplace),
+       EventProp<C, StatsSignature>("OnStatus", &C::SetOnStatus)}};
+  return info;
+}
+
 void TQndrCompress::SetMessagePump(std::function<void()> pump) { MessagePump() = std::move(pump); }
+
+namespace {
+TQndrCompress *g_sharedArchive = nullptr;
+}  // namespace
+
+TQndrCompress *SharedArchive() { return g_sharedArchive; }
+
+void InitializeSharedArchive() {
+  if (!g_sharedArchive) g_sharedArchive = forms::New<TQndrCompress>(nullptr);
+}
+
+void FinalizeSharedArchive() {
+  forms::Free(g_sharedArchive);
+  g_sharedArchive = nullptr;
+}
 
 void TQndrCompress::SetCompressedFile(const std::string &value) {
   if (forms::SameText(value, compressedFile_)) return;
@@ -102,15 +156,19 @@ void TQndrCompress::SetCompressedFile(const std::string &value) {
   compressedFile_ = value;
 }
 
-void TQndrCompress::SetFilesToProcess(std::vector<std::string> &list) {
-  for (size_t i = list.size(); i-- > 0;)
-    if (forms::Trim(list[i]).empty()) list.erase(list.begin() + static_cast<long>(i));
+void TQndrCompress::SetFilesToProcess(forms::TStringList &list) {
+  DeleteBlankLines(list);
   filesToProcess_ = list;
 }
 
+void TQndrCompress::SetFilesToProcess(const forms::TStringList &list) {
+  filesToProcess_ = list;
+  DeleteBlankLines(filesToProcess_);
+}
+
 void TQndrCompress::DoFullDisk() {
-  if (!OnFullDisk) throw EqcDiskFull();
-  OnFullDisk(*this);
+  if (!onFullDisk_) throw EqcDiskFull();
+  forms::Fire(onFullDisk_, this);
 }
 
 void TQndrCompress::CheckAbort() const {
@@ -186,7 +244,7 @@ void TQndrCompress::RunOperation(Operation operation, Body body) {
     ~Ending() {
       self.operation_ = Operation::kNone;
       if (operation == Operation::kSpan) return;
-      self.filesToProcess_.clear();
+      self.filesToProcess_.Clear();
       if (operation == Operation::kExtract) self.targetName_.clear();
     }
   } ending{*this, operation};
@@ -195,7 +253,7 @@ void TQndrCompress::RunOperation(Operation operation, Body body) {
     CheckAbort();  // a cancel that came before the operation: nothing is touched
     body();
   } catch (const EqcAborted &) {
-    if (OnAborted) OnAborted(*this);
+    forms::Fire(onAborted_, this);
   } catch (const EAbort &) {
     if (operation == Operation::kSpan) {
       SetAbort(true);
@@ -230,7 +288,7 @@ void TQndrCompress::CompressFiles(TlzhCommand command, int32_t fileID) {
     headers_.Clear();
   }
   // Every source is looked at before an existing archive is replaced.
-  headers_.AddFromList(filesToProcess_);
+  headers_.AddFromList(filesToProcess_.Lines());
   if (!append && !archive.Open(compressedFile_, ArchiveStream::Mode::kCreate))
     throw EQndrCompress(cannotCreate);
   headers_.SaveToStream(archive);
@@ -255,7 +313,7 @@ void TQndrCompress::AddMember(ArchiveStream &archive, z_stream &deflater, int in
   header.SetDataStart(static_cast<int32_t>(archive.Position()));
   BeginMember(index);
   stats_.CompressedSize = 0;
-  Fire(OnBeforeAdding);
+  FireStats(onBeforeAdding_);
   DeflateMember(source, archive, deflater, header.FileSize());
   int64_t end = archive.Position();
   if (end > INT32_MAX)
@@ -271,7 +329,7 @@ void TQndrCompress::AddMember(ArchiveStream &archive, z_stream &deflater, int in
   WriteHeader(archive, header);
   archive.Seek(end);
   stats_.Header = header.bytes();
-  Fire(OnAfterAdding);
+  FireStats(onAfterAdding_);
 }
 
 void TQndrCompress::DeflateMember(ArchiveStream &source, ArchiveStream &archive,
@@ -312,7 +370,7 @@ void TQndrCompress::CompressProgress(int64_t bytesRead, int64_t bytesWritten) {
   stats_.CompressedSize = static_cast<int32_t>(bytesWritten);
   stats_.FilePercent = Percent(stats_.FileBytesDone, stats_.FileSize);
   stats_.TotalPercent = Percent(stats_.TotalBytesDone, stats_.TotalSize);
-  Fire(OnStatus);
+  FireStats(onStatus_);
 }
 
 // ---- List and Extract ----
@@ -322,7 +380,7 @@ void TQndrCompress::List() {
   stats_ = headers_.Totals();
   for (int i = 0; i < headers_.Count(); ++i) {
     BeginMember(i);
-    Fire(OnListing);
+    FireStats(onListing_);
   }
 }
 
@@ -336,7 +394,7 @@ void TQndrCompress::ExtractFiles() {
   stats_ = headers_.Totals();
   ArchiveStream source;  // the archive or disk file read last
   InflateStream inflater;
-  for (const std::string &line : filesToProcess_) {
+  for (const std::string &line : filesToProcess_.Lines()) {
     int index = headers_.IndexOfName(line.substr(0, line.find(';')));
     if (index < 0)
       throw EQndrCompress(forms::Format("The file <%s> was not found in the archive <%s>", {line, compressedFile_}));
@@ -344,7 +402,7 @@ void TQndrCompress::ExtractFiles() {
     const TFileHeader header = headers_.Get(index);
     BeginMember(index);
     if (forms::Trim(targetName_).empty()) targetName_ = ExtractFileName(header.SourcePath());
-    Fire(OnBeforeExtracting);
+    FireStats(onBeforeExtracting_);
     targetName_ = ExtractFileName(targetName_);
     std::string target = AddTrailingPathDelimiter(extractDirectory_) + targetName_;
     bool write = true;
@@ -354,8 +412,8 @@ void TQndrCompress::ExtractFiles() {
       if (decision == TDecision::Error)
         throw EQndrCompress("Error comparing file versions in TQndrCompress");
       write = decision != TDecision::Same && decision != TDecision::Keep;
-      if (write && OnReplace) {
-        OnReplace(*this, stats_);
+      if (write && onReplace_) {
+        FireStats(onReplace_);
         target = AddTrailingPathDelimiter(extractDirectory_) + ExtractFileName(targetName_);
       }
     }
@@ -363,7 +421,7 @@ void TQndrCompress::ExtractFiles() {
       ExtractMember(source, inflater.z, header, target);
     } else {
       stats_.Finished = true;
-      Fire(OnStatus);
+      FireStats(onStatus_);
     }
     targetName_.clear();
   }
@@ -384,7 +442,7 @@ void TQndrCompress::ExtractMember(ArchiveStream &source, z_stream &inflater,
   source.Seek(offset_ + header.DataStart());
   int64_t written = InflateMember(source, out, inflater, header);
   stats_.Finished = true;
-  Fire(OnStatus);
+  FireStats(onStatus_);
   if (written != header.FileSize()) throw SizeMismatch(header);
   out.Close();
   if (!day_date::WriteFileDate(target, header.FileDate()))
@@ -426,7 +484,7 @@ int64_t TQndrCompress::InflateMember(ArchiveStream &source, ArchiveStream &targe
       stats_.FilePercent = Percent(stats_.FileBytesDone, stats_.FileSize);
       stats_.TotalPercent = Percent(stats_.TotalBytesDone, stats_.TotalSize);
     }
-    Fire(OnStatus);
+    FireStats(onStatus_);
     if (streamEnded) break;
     if (block > 0) continue;
     // An empty block: this disk holds no more of the member.
@@ -471,10 +529,10 @@ void TQndrCompress::OpenDisk(ArchiveStream &stream, int diskNumber, ArchiveStrea
     stream.Close();
     if (headers_.Spanned == 1) path = ChangeFileExt(path, DiskExtension(diskNumber));
     if (!FileExists(path)) {
-      if (!OnNewDisk)
+      if (!onNewDisk_)
         throw EQndrCompress(forms::Format("Could not open the correct disk file %d", {static_cast<int64_t>(diskNumber)}));
       std::string dir = ExtractFileDir(path);
-      OnNewDisk(*this, diskNumber, dir);
+      forms::Fire(onNewDisk_, this, diskNumber, dir);
       path = AddTrailingPathDelimiter(dir) + ExtractFileName(path);
     }
     if (FileExists(path)) {
@@ -541,11 +599,11 @@ size_t TQndrCompress::CopySpanChunk(ArchiveStream &archive, SpanTarget &span,
     span.disk.Close();
     if (++currentDisk_ > kMaxDisk)
       throw EQndrCompress(forms::Format("A disk set can't span more than %d disks", {static_cast<int64_t>(kMaxDisk)}));
-    if (!OnNewDisk)
+    if (!onNewDisk_)
       throw EQndrCompress(
           "There was no event handler for the OnNewDisk event, therefore no new disk could be "
           "inserted");
-    OnNewDisk(*this, currentDisk_, span.dir);
+    forms::Fire(onNewDisk_, this, currentDisk_, span.dir);
     span.path = AddTrailingPathDelimiter(span.dir) +
                 ChangeFileExt(span.name, DiskExtension(currentDisk_));
     if (!span.disk.Open(span.path, ArchiveStream::Mode::kCreate))
@@ -557,7 +615,7 @@ size_t TQndrCompress::CopySpanChunk(ArchiveStream &archive, SpanTarget &span,
   stats_.TotalBytesDone += static_cast<int32_t>(n);
   stats_.FilePercent = Percent(stats_.FileBytesDone, stats_.CompressedSize);
   stats_.TotalPercent = Percent(stats_.TotalBytesDone, stats_.TotalCompressedSize);
-  Fire(OnStatus);
+  FireStats(onStatus_);
   return n;
 }
 
@@ -574,8 +632,8 @@ void TQndrCompress::CopyFileChecked(const std::string &source, const std::string
     if (decision == TDecision::Error)
       throw EQndrCompress("Error comparing file versions in TQndrCompress");
     if (decision == TDecision::Same || decision == TDecision::Keep) return;
-    if (OnReplace) {
-      OnReplace(*this, copy);
+    if (onReplace_) {
+      forms::Fire(onReplace_, this, copy);
       target = AddTrailingPathDelimiter(extractDirectory_) + ExtractFileName(targetName_);
     }
   }
@@ -601,14 +659,14 @@ void TQndrCompress::CopyFileChecked(const std::string &source, const std::string
     copy.FileBytesDone += static_cast<int32_t>(n);
     copy.TotalBytesDone += static_cast<int32_t>(n);
     copy.FilePercent = copy.TotalPercent = Percent(copy.FileBytesDone, copy.FileSize);
-    if (OnStatus) OnStatus(*this, copy);
+    forms::Fire(onStatus_, this, copy);
     ProcessMessages();
     if (n < kCopyChunk) break;
   }
   out.Close();
   os::FileSetWriteTime(target.c_str(), sourceInfo.modified);
   copy.Finished = true;
-  if (OnStatus) OnStatus(*this, copy);
+  forms::Fire(onStatus_, this, copy);
 }
 
 }  // namespace install

@@ -37,7 +37,7 @@ TEST(SystemVersionReader, OtherStringTableLeavesStringsEmpty) {
   versions.SetFileName(BesideProgram("versioned_old.dll"));  // strings under 040704B0
   EXPECT_EQ(versions.VersionInfo().FileVersion, "1.2.9.0");
   EXPECT_EQ(versions.VersionInfo().CompanyName, "");
-  versions.SetLanguage(lnGerman);
+  versions.SetLanguage(TVersionResource::lnGerman);
   versions.SetCharacterSet(csUnicode);
   EXPECT_EQ(versions.VersionInfo().CompanyName, "Example Ltd");
 }
