@@ -21,6 +21,8 @@
 
 #include "qndr_compress.h"
 
+using namespace install;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -10,6 +10,7 @@
 
 namespace install {
 
+using forms::EAbort;
 using forms::Exception;
 using forms::FormatArg;
 
@@ -33,8 +34,19 @@ INSTALL_EXCEPTION(EUserAbortInstall, Exception)
 INSTALL_EXCEPTION(ECustomQuendricAbnormal, Exception)
 INSTALL_EXCEPTION(EQuendricAbnormal, ECustomQuendricAbnormal)
 INSTALL_EXCEPTION(EQndrCompress, EQuendricAbnormal)
-INSTALL_EXCEPTION(EqcDiskFull, EQndrCompress)
-INSTALL_EXCEPTION(EqcAborted, EQndrCompress)
+
+// The target disk took fewer bytes than it was given.
+class EqcDiskFull : public EQndrCompress {
+public:
+  EqcDiskFull() : EQndrCompress("The disk is full") {}
+};
+
+// The user cancelled an archive operation.
+class EqcAborted : public EQndrCompress {
+public:
+  EqcAborted() : EQndrCompress("Operation aborted by user") {}
+};
+
 INSTALL_EXCEPTION(EAPIRoutines, EQuendricAbnormal)
 INSTALL_EXCEPTION(EProgramLauncher, EQuendricAbnormal)
 

@@ -2,6 +2,7 @@
 
 #include "application.h"
 #include "exceptions.h"
+#include "qndr_compress.h"
 
 namespace install {
 
@@ -182,6 +183,8 @@ void TCustomInstall::FirstActivate(TComponent*) {
   }
   if (!run_automatic_) return;
   if (Owner() && !Owner()->Destroying()) RestoreActivateHandler();
+  // The installation starts: a cancel left from before must not stop it.
+  if (SharedArchive()) SharedArchive()->SetAbort(false);
   running_ = true;
   Process();
   running_ = false;

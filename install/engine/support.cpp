@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "exceptions.h"
+#include "os.h"
 
 namespace install {
 
@@ -55,6 +56,53 @@ std::string MakeFileNameSafe(const std::string& s) {
       out += c;
   }
   return out;
+}
+
+namespace {
+
+bool IsPathDelimiter(char c) { return c == '\\' || c == '/'; }
+
+size_t LastPathDelimiter(const std::string& path) { return path.find_last_of("\\/"); }
+
+}  // namespace
+
+std::string ExtractFileDir(const std::string& path) {
+  size_t sep = LastPathDelimiter(path);
+  if (sep == std::string::npos) return "";
+  if (sep == 0 || (sep == 2 && path[1] == ':')) return path.substr(0, sep + 1);
+  return path.substr(0, sep);
+}
+
+std::string ExtractFileName(const std::string& path) {
+  size_t sep = LastPathDelimiter(path);
+  return sep == std::string::npos ? path : path.substr(sep + 1);
+}
+
+std::string ChangeFileExt(const std::string& path, const std::string& extension) {
+  size_t dot = path.find_last_of('.');
+  size_t sep = LastPathDelimiter(path);
+  if (dot == std::string::npos || (sep != std::string::npos && dot < sep)) return path + extension;
+  return path.substr(0, dot) + extension;
+}
+
+std::string AddTrailingPathDelimiter(const std::string& path) {
+  return path.empty() || IsPathDelimiter(path.back()) ? path : path + kPathDelimiter;
+}
+
+bool FileExists(const std::string& path) {
+  os::FileInfo info;
+  return !path.empty() && os::FileQuery(path.c_str(), &info) && !info.isDirectory;
+}
+
+bool ForceDirectories(const std::string& dir) {
+  std::string trimmed = dir;
+  while (trimmed.size() > 1 && IsPathDelimiter(trimmed.back())) trimmed.pop_back();
+  if (trimmed.empty()) return true;
+  os::FileInfo info;
+  if (os::FileQuery(trimmed.c_str(), &info)) return info.isDirectory;
+  std::string parent = ExtractFileDir(trimmed);
+  if (!parent.empty() && parent != trimmed && !ForceDirectories(parent)) return false;
+  return os::DirectoryCreate(trimmed.c_str()) || (os::FileQuery(trimmed.c_str(), &info) && info.isDirectory);
 }
 
 const std::vector<std::string> kOSVerTypeNames = {

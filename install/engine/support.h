@@ -23,6 +23,26 @@ std::string TextAfterColon(const std::string& s);
 // '/' becomes '-'; '"' '*' ':' ';' '<' '>' '?' '\' '|' are dropped.
 std::string MakeFileNameSafe(const std::string& s);
 
+// Path parts. Both '\' and '/' end a directory part (paths come from
+// scripts written for Windows, and the native build uses '/'); a separator
+// these routines add is the platform's own.
+#ifdef _WIN32
+constexpr char kPathDelimiter = '\\';
+#else
+constexpr char kPathDelimiter = '/';
+#endif
+// The directory part without its trailing separator, but a root ("C:\",
+// "/") keeps it: it is the whole directory.
+std::string ExtractFileDir(const std::string& path);
+std::string ExtractFileName(const std::string& path);  // the part after the last separator
+// The path with the extension of its file name (from its last '.') replaced.
+std::string ChangeFileExt(const std::string& path, const std::string& extension);
+// A separator is added unless the text is empty or already ends in one.
+std::string AddTrailingPathDelimiter(const std::string& path);
+bool FileExists(const std::string& path);  // an existing file, not a directory
+// Creates the directory and every missing parent; false when one fails.
+bool ForceDirectories(const std::string& dir);
+
 enum TOSVerType : uint8_t {
   os31win32, oswin95, oswinNT, oswinNT351, osUnidentified, osLinux, oswin2K, oswin98, oswinME, oswinXP
 };

@@ -1,9 +1,11 @@
 #include "units.h"
 
+#include "application.h"
 #include "container.h"
 #include "install.h"
 #include "launcher.h"
 #include "pathspec.h"
+#include "qndr_compress.h"
 #include "translator.h"
 
 namespace install {
@@ -19,9 +21,24 @@ void InitializeInstallUnits() {
   forms::RegisterStreamClass(TTranslateBitBtn::StaticClass());
   InitializePathSpecifierLists();
   InitializeContainerList();
+  // The archive: its components, the shared instances and, on Windows, the
+  // message pump that lets the progress window repaint and take a Cancel
+  // between blocks.
+  forms::RegisterStreamClass(TQndrCompress::StaticClass());
+  forms::RegisterStreamClass(TVersionResource::StaticClass());
+  InitializeSharedArchive();
+  SharedVersionResource();
+#ifdef _WIN32
+  TQndrCompress::SetMessagePump([] {
+    if (forms::Application()) forms::Application()->ProcessMessages();
+  });
+#endif
 }
 
 void FinalizeInstallUnits() {
+  TQndrCompress::SetMessagePump(nullptr);
+  FreeSharedVersionResource();
+  FinalizeSharedArchive();
   FinalizeContainerList();
   FinalizePathSpecifierLists();
   forms::UnregisterClasses();

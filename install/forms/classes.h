@@ -46,6 +46,8 @@ struct PropInfo {
   // class may refer to itself while its description is being made.
   const ClassInfo& (*value_class)() = nullptr;
   std::optional<int64_t> default_value;  // Bool, Int, Enum, Set: not stored when equal
+  // Whether the value is written at all; empty: always (defaults aside).
+  std::function<bool(const TPersistent&)> stored;
 
   std::function<int64_t(const TPersistent&)> get_ordinal;  // Bool, Int, Enum, Set
   std::function<void(TPersistent&, int64_t)> set_ordinal;

@@ -372,6 +372,7 @@ private:
 
   // The value of a property as the stream writes it; empty when left out.
   static std::string ValueOf(TPersistent& object, const PropInfo& property) {
+    if (property.stored && !property.stored(object)) return "";
     switch (property.kind) {
       case PropKind::Bool:
       case PropKind::Int:

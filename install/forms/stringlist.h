@@ -12,6 +12,7 @@ class TStringList {
 public:
   TStringList() = default;
   TStringList(std::initializer_list<std::string> lines) : lines_(lines) {}
+  TStringList(std::vector<std::string> lines) : lines_(std::move(lines)) {}
   TStringList(const TStringList&) = default;
   TStringList& operator=(const TStringList& other) {
     Assign(other);

@@ -2,6 +2,8 @@
 
 #include <climits>
 
+namespace install {
+
 bool ArchiveStream::Open(const std::string &path, Mode mode) {
   Close();
   const char *how = mode == Mode::kRead ? "rb" : mode == Mode::kReadWrite ? "r+b" : "w+b";
@@ -58,3 +60,5 @@ int64_t ArchiveStream::Size() {
   std::fseek(file_, static_cast<long>(position_), SEEK_SET);
   return size;
 }
+
+}  // namespace install

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <string>
 
+namespace install {
+
 class ArchiveStream {
  public:
   enum class Mode { kRead, kReadWrite, kCreate };
@@ -34,5 +36,7 @@ class ArchiveStream {
   std::FILE *file_ = nullptr;
   int64_t position_ = 0;
 };
+
+}  // namespace install
 
 #endif

@@ -6,6 +6,8 @@
 
 #include "os.h"
 
+namespace install {
+
 namespace day_date {
 
 namespace {
@@ -105,3 +107,5 @@ bool WriteFileDate(const std::string &path, double dayCount) {
 }
 
 }  // namespace day_date
+
+}  // namespace install

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+namespace install {
+
 namespace day_date {
 
 // The day-count date of a local date and time.
@@ -30,5 +32,7 @@ bool ReadFileDate(const std::string &path, double *dayCount);
 bool WriteFileDate(const std::string &path, double dayCount);
 
 }  // namespace day_date
+
+}  // namespace install
 
 #endif

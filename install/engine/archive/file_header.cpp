@@ -4,11 +4,13 @@
 #include <cmath>
 #include <cstring>
 
-#include "archive_errors.h"
-#include "archive_paths.h"
+#include "exceptions.h"
+#include "support.h"
 #include "day_date.h"
 #include "os.h"
 #include "version_resource.h"
+
+namespace install {
 
 namespace {
 
@@ -90,12 +92,12 @@ uint8_t Percent(int64_t part, int64_t whole) {
 TFileHeader &TFileHeaders::Get(int index) {
   if (index < 0 || index >= Count())
     throw EQndrCompress(
-        FormatText("%d is an invalid TFileHeader index in TFileHeaders.GetFileHeaders", index));
+        forms::Format("%d is an invalid TFileHeader index in TFileHeaders.GetFileHeaders", {static_cast<int64_t>(index)}));
   return headers_[index];
 }
 
 void TFileHeaders::Add(const TFileHeader &header) {
-  if (archive_paths::Trim(header.SourcePath()).empty())
+  if (forms::Trim(header.SourcePath()).empty())
     throw EQndrCompress("Tried to add an invalid file header");
   headers_.push_back(header);
 }
@@ -108,8 +110,8 @@ void TFileHeaders::Clear() {
 
 int TFileHeaders::IndexOfName(const std::string &name) const {
   for (; nameIndexed_ < Count(); ++nameIndexed_)
-    byName_.emplace(archive_paths::FoldCase(headers_[nameIndexed_].SourcePath()), nameIndexed_);
-  auto found = byName_.find(archive_paths::FoldCase(name));
+    byName_.emplace(forms::UpperCase(headers_[nameIndexed_].SourcePath()), nameIndexed_);
+  auto found = byName_.find(forms::UpperCase(name));
   return found == byName_.end() ? -1 : found->second;
 }
 
@@ -121,9 +123,9 @@ void TFileHeaders::AddFromList(const std::vector<std::string> &lines) {
     double date = 0;
     os::FileInfo info;
     if (!day_date::ReadFileDate(path, &date) || !os::FileQuery(path.c_str(), &info))
-      throw EQndrCompress(FormatText("Cannot open the file %s", path.c_str()));
+      throw EQndrCompress(forms::Format("Cannot open the file %s", {path}));
     if (info.size > INT32_MAX)
-      throw EQndrCompress(FormatText("The file %s is too large for the archive", path.c_str()));
+      throw EQndrCompress(forms::Format("The file %s is too large for the archive", {path}));
     header.SetFileDate(date);
     header.SetFileSize(static_cast<int32_t>(info.size));
     TVersionResource &versions = SharedVersionResource();
@@ -199,3 +201,5 @@ void TFileHeaders::SaveToStream(ArchiveStream &stream) {
     WriteHeader(stream, h);
   }
 }
+
+}  // namespace install

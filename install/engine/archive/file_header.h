@@ -15,6 +15,8 @@
 
 #include "archive_stream.h"
 
+namespace install {
+
 constexpr int kHeadSize = 5;
 constexpr int kHeaderSize = 176;
 constexpr size_t kMaxSourcePath = 100;
@@ -129,5 +131,7 @@ class TFileHeaders {
   mutable std::unordered_map<std::string, int> byName_;
   mutable int nameIndexed_ = 0;
 };
+
+}  // namespace install
 
 #endif

@@ -3,15 +3,13 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "archive_errors.h"
-#include "archive_paths.h"
+#include "exceptions.h"
+#include "support.h"
 #include "day_date.h"
 #include "os.h"
 
-using archive_paths::AddTrailingSeparator;
-using archive_paths::FileDir;
-using archive_paths::FileExists;
-using archive_paths::FileName;
+namespace install {
+
 
 namespace {
 
@@ -30,7 +28,7 @@ void ProcessMessages() {
 }
 
 // A negative answer of the zlib library.
-[[noreturn]] void ZlibFailed() { throw std::runtime_error("error"); }
+[[noreturn]] void ZlibFailed() { throw Exception("error"); }
 
 int DeflateLevel(TCompressionLevel level) {
   switch (level) {
@@ -44,18 +42,23 @@ int DeflateLevel(TCompressionLevel level) {
 
 // Paths are stored in a 100-character field: a longer one could never be
 // found or extracted again, so it is refused before anything is written.
-void CheckSourcePaths(const std::vector<std::string> &lines) {
-  for (const std::string &line : lines) {
+void CheckSourcePaths(const forms::TStringList &lines) {
+  for (const std::string &line : lines.Lines()) {
     std::string path = line.substr(0, line.find(';'));
     if (path.size() > kMaxSourcePath)
-      throw EQndrCompress(FormatText(
-          "The path %s is longer than the %d characters an archive keeps for a file name",
-          path.c_str(), static_cast<int>(kMaxSourcePath)));
+      throw EQndrCompress(forms::Format(
+          "The path %s is longer than the %d characters an archive keeps for a file name", {path, static_cast<int64_t>(kMaxSourcePath)}));
   }
 }
 
+// From the end to the start, as the lines after a deleted one move up.
+void DeleteBlankLines(forms::TStringList &list) {
+  for (int i = list.Count(); i-- > 0;)
+    if (forms::Trim(list[i]).empty()) list.Delete(i);
+}
+
 // The extension of disk file n of a set: ".n".
-std::string DiskExtension(int diskNumber) { return FormatText(".%d", diskNumber); }
+std::string DiskExtension(int diskNumber) { return "." + forms::IntToStr(diskNumber); }
 
 // One zlib stream serves every member of an operation and is reset between
 // them, so its state (some hundred KB for deflate) is taken once.
@@ -76,10 +79,9 @@ struct InflateStream {
 };
 
 EQndrCompress SizeMismatch(const TFileHeader &header) {
-  return EQndrCompress(FormatText(
+  return EQndrCompress(forms::Format(
       "The decompressed file's size does not match with the actual size of the file.  The file "
-      "is %s",
-      header.SourcePath().c_str()));
+      "is %s", {header.SourcePath()}));
 }
 
 }  // namespace
@@ -95,26 +97,78 @@ TQndrCompress::TQndrCompress() : inBuffer_(kStreamBuffer), outBuffer_(kStreamBuf
   fileIDTable_.fill(-1);
 }
 
+const std::vector<std::string> kCompressionLevelNames = {"colNone", "colFastest", "colDefault",
+                                                          "colMax"};
+
+const forms::ClassInfo &TQndrCompress::StaticClass() {
+  using namespace forms;
+  using C = TQndrCompress;
+  using StatsSignature = void(TQndrCompress *, const TlzhFileStats &);
+  static const ClassInfo info{
+      "TQndrCompress",
+      &TComponent::StaticClass(),
+      [](TComponent *owner) -> TComponent * { return New<TQndrCompress>(owner); },
+      {BoolProp<C>("Abort", &C::Abort, &C::SetAbort),
+       StringProp<C>("CompressedFile", &C::CompressedFile, &C::SetCompressedFile),
+       EnumProp<C, TCompressionLevel>("CompressionLevel", kCompressionLevelNames,
+                                      &C::CompressionLevel, &C::SetCompressionLevel, colMax),
+       StringProp<C>("ExtractDirectory", &C::ExtractDirectory, &C::SetExtractDirectory),
+       StringsProp<C, TStringList>("FilesToProcess", &C::FilesToProcess, &C::SetFilesToProcess),
+       IntProp<C>("Offset", &C::Offset, &C::SetOffset, 0),
+       EnumProp<C, TOverwriteType>("Overwrite", kOverwriteTypeNames, &C::Overwrite,
+                                   &C::SetOverwrite, owAlways),
+       EventProp<C, void(TComponent *)>("OnAborted", &C::SetOnAborted),
+       EventProp<C, StatsSignature>("OnAfterAdding", &C::SetOnAfterAdding),
+       EventProp<C, StatsSignature>("OnBeforeAdding", &C::SetOnBeforeAdding),
+       EventProp<C, StatsSignature>("OnAfterExtracting", &C::SetOnAfterExtracting),
+       EventProp<C, StatsSignature>("OnBeforeExtracting", &C::SetOnBeforeExtracting),
+       EventProp<C, void(TComponent *)>("OnFullDisk", &C::SetOnFullDisk),
+       EventProp<C, StatsSignature>("OnListing", &C::SetOnListing),
+       EventProp<C, void(TQndrCompress *, int32_t, std::string &)>("OnNewDisk", &C::SetOnNewDisk),
+       EventProp<C, StatsSignature>("OnReplace", &C::SetOnReplace),
+       EventProp<C, StatsSignature>("OnStatus", &C::SetOnStatus)}};
+  return info;
+}
+
 void TQndrCompress::SetMessagePump(std::function<void()> pump) { MessagePump() = std::move(pump); }
 
+namespace {
+TQndrCompress *g_sharedArchive = nullptr;
+}  // namespace
+
+TQndrCompress *SharedArchive() { return g_sharedArchive; }
+
+void InitializeSharedArchive() {
+  if (!g_sharedArchive) g_sharedArchive = forms::New<TQndrCompress>(nullptr);
+}
+
+void FinalizeSharedArchive() {
+  forms::Free(g_sharedArchive);
+  g_sharedArchive = nullptr;
+}
+
 void TQndrCompress::SetCompressedFile(const std::string &value) {
-  if (archive_paths::SameText(value, compressedFile_)) return;
+  if (forms::SameText(value, compressedFile_)) return;
   // Another disk of the same set keeps the headers read from disk 1.
   if (headersLoaded_)
-    headersLoaded_ = archive_paths::SameText(archive_paths::ChangeExt(value, ".1"),
-                                             archive_paths::ChangeExt(compressedFile_, ".1"));
+    headersLoaded_ = forms::SameText(ChangeFileExt(value, ".1"),
+                                             ChangeFileExt(compressedFile_, ".1"));
   compressedFile_ = value;
 }
 
-void TQndrCompress::SetFilesToProcess(std::vector<std::string> &list) {
-  for (size_t i = list.size(); i-- > 0;)
-    if (archive_paths::Trim(list[i]).empty()) list.erase(list.begin() + static_cast<long>(i));
+void TQndrCompress::SetFilesToProcess(forms::TStringList &list) {
+  DeleteBlankLines(list);
   filesToProcess_ = list;
 }
 
+void TQndrCompress::SetFilesToProcess(const forms::TStringList &list) {
+  filesToProcess_ = list;
+  DeleteBlankLines(filesToProcess_);
+}
+
 void TQndrCompress::DoFullDisk() {
-  if (!OnFullDisk) throw EqcDiskFull();
-  OnFullDisk(*this);
+  if (!onFullDisk_) throw EqcDiskFull();
+  forms::Fire(onFullDisk_, this);
 }
 
 void TQndrCompress::CheckAbort() const {
@@ -133,7 +187,7 @@ int TQndrCompress::Count() {
 TlzhFileStats TQndrCompress::GetFileStats(int index) {
   if (index < 0 || index >= Count())
     throw EQndrCompress(
-        FormatText("Tried to access the %dth file. This file is not defined", index));
+        forms::Format("Tried to access the %dth file. This file is not defined", {static_cast<int64_t>(index)}));
   TlzhFileStats stats = headers_.MemberStats(index);
   TlzhFileStats totals = headers_.Totals();
   stats.TotalSize = totals.TotalSize;
@@ -152,7 +206,7 @@ void TQndrCompress::ReadHeaders() {
   fileIDTable_.fill(-1);
   ArchiveStream archive;
   if (!FileExists(compressedFile_) || !archive.Open(compressedFile_, ArchiveStream::Mode::kRead))
-    throw EQndrCompress(FormatText("Cannot open the compressed file %s", compressedFile_.c_str()));
+    throw EQndrCompress(forms::Format("Cannot open the compressed file %s", {compressedFile_}));
   try {
     headers_.LoadFromStream(archive, offset_);
   } catch (...) {
@@ -190,7 +244,7 @@ void TQndrCompress::RunOperation(Operation operation, Body body) {
     ~Ending() {
       self.operation_ = Operation::kNone;
       if (operation == Operation::kSpan) return;
-      self.filesToProcess_.clear();
+      self.filesToProcess_.Clear();
       if (operation == Operation::kExtract) self.targetName_.clear();
     }
   } ending{*this, operation};
@@ -199,7 +253,7 @@ void TQndrCompress::RunOperation(Operation operation, Body body) {
     CheckAbort();  // a cancel that came before the operation: nothing is touched
     body();
   } catch (const EqcAborted &) {
-    if (OnAborted) OnAborted(*this);
+    forms::Fire(onAborted_, this);
   } catch (const EAbort &) {
     if (operation == Operation::kSpan) {
       SetAbort(true);
@@ -222,8 +276,8 @@ void TQndrCompress::CompressFiles(TlzhCommand command, int32_t fileID) {
   headers_.Spanned = 0;
   offset_ = 0;
   CheckSourcePaths(filesToProcess_);
-  archive_paths::ForceDirectories(FileDir(compressedFile_));
-  std::string cannotCreate = FormatText("Cannot create the file %s", compressedFile_.c_str());
+  ForceDirectories(ExtractFileDir(compressedFile_));
+  std::string cannotCreate = forms::Format("Cannot create the file %s", {compressedFile_});
   ArchiveStream archive;
   bool append = command == lzcOnlyAdd && FileExists(compressedFile_);
   if (append) {
@@ -234,7 +288,7 @@ void TQndrCompress::CompressFiles(TlzhCommand command, int32_t fileID) {
     headers_.Clear();
   }
   // Every source is looked at before an existing archive is replaced.
-  headers_.AddFromList(filesToProcess_);
+  headers_.AddFromList(filesToProcess_.Lines());
   if (!append && !archive.Open(compressedFile_, ArchiveStream::Mode::kCreate))
     throw EQndrCompress(cannotCreate);
   headers_.SaveToStream(archive);
@@ -253,19 +307,18 @@ void TQndrCompress::AddMember(ArchiveStream &archive, z_stream &deflater, int in
   std::string path = header.SourcePath();
   ArchiveStream source;
   if (!source.Open(path, ArchiveStream::Mode::kRead))
-    throw EQndrCompress(FormatText("Cannot open the file %s", path.c_str()));
+    throw EQndrCompress(forms::Format("Cannot open the file %s", {path}));
   int64_t headerPos = archive.Position();
   WriteHeader(archive, header);
   header.SetDataStart(static_cast<int32_t>(archive.Position()));
   BeginMember(index);
   stats_.CompressedSize = 0;
-  Fire(OnBeforeAdding);
+  FireStats(onBeforeAdding_);
   DeflateMember(source, archive, deflater, header.FileSize());
   int64_t end = archive.Position();
   if (end > INT32_MAX)
     throw EQndrCompress(
-        FormatText("The compressed file %s would grow past the 2 GB an archive can hold",
-                   compressedFile_.c_str()));
+        forms::Format("The compressed file %s would grow past the 2 GB an archive can hold", {compressedFile_}));
   stats_.TotalCompressedSize += static_cast<int32_t>(end - headerPos);
   header.SetLastDataByte(static_cast<int32_t>(end - 1));
   header.SetNextHeaderPos(static_cast<int32_t>(end));
@@ -276,7 +329,7 @@ void TQndrCompress::AddMember(ArchiveStream &archive, z_stream &deflater, int in
   WriteHeader(archive, header);
   archive.Seek(end);
   stats_.Header = header.bytes();
-  Fire(OnAfterAdding);
+  FireStats(onAfterAdding_);
 }
 
 void TQndrCompress::DeflateMember(ArchiveStream &source, ArchiveStream &archive,
@@ -317,7 +370,7 @@ void TQndrCompress::CompressProgress(int64_t bytesRead, int64_t bytesWritten) {
   stats_.CompressedSize = static_cast<int32_t>(bytesWritten);
   stats_.FilePercent = Percent(stats_.FileBytesDone, stats_.FileSize);
   stats_.TotalPercent = Percent(stats_.TotalBytesDone, stats_.TotalSize);
-  Fire(OnStatus);
+  FireStats(onStatus_);
 }
 
 // ---- List and Extract ----
@@ -327,7 +380,7 @@ void TQndrCompress::List() {
   stats_ = headers_.Totals();
   for (int i = 0; i < headers_.Count(); ++i) {
     BeginMember(i);
-    Fire(OnListing);
+    FireStats(onListing_);
   }
 }
 
@@ -341,18 +394,17 @@ void TQndrCompress::ExtractFiles() {
   stats_ = headers_.Totals();
   ArchiveStream source;  // the archive or disk file read last
   InflateStream inflater;
-  for (const std::string &line : filesToProcess_) {
+  for (const std::string &line : filesToProcess_.Lines()) {
     int index = headers_.IndexOfName(line.substr(0, line.find(';')));
     if (index < 0)
-      throw EQndrCompress(FormatText("The file <%s> was not found in the archive <%s>",
-                                     line.c_str(), compressedFile_.c_str()));
+      throw EQndrCompress(forms::Format("The file <%s> was not found in the archive <%s>", {line, compressedFile_}));
     CheckAbort();
     const TFileHeader header = headers_.Get(index);
     BeginMember(index);
-    if (archive_paths::Trim(targetName_).empty()) targetName_ = FileName(header.SourcePath());
-    Fire(OnBeforeExtracting);
-    targetName_ = FileName(targetName_);
-    std::string target = AddTrailingSeparator(extractDirectory_) + targetName_;
+    if (forms::Trim(targetName_).empty()) targetName_ = ExtractFileName(header.SourcePath());
+    FireStats(onBeforeExtracting_);
+    targetName_ = ExtractFileName(targetName_);
+    std::string target = AddTrailingPathDelimiter(extractDirectory_) + targetName_;
     bool write = true;
     if (FileExists(target)) {
       TDecision decision =
@@ -360,16 +412,16 @@ void TQndrCompress::ExtractFiles() {
       if (decision == TDecision::Error)
         throw EQndrCompress("Error comparing file versions in TQndrCompress");
       write = decision != TDecision::Same && decision != TDecision::Keep;
-      if (write && OnReplace) {
-        OnReplace(*this, stats_);
-        target = AddTrailingSeparator(extractDirectory_) + FileName(targetName_);
+      if (write && onReplace_) {
+        FireStats(onReplace_);
+        target = AddTrailingPathDelimiter(extractDirectory_) + ExtractFileName(targetName_);
       }
     }
     if (write) {
       ExtractMember(source, inflater.z, header, target);
     } else {
       stats_.Finished = true;
-      Fire(OnStatus);
+      FireStats(onStatus_);
     }
     targetName_.clear();
   }
@@ -383,14 +435,14 @@ void TQndrCompress::ExtractMember(ArchiveStream &source, z_stream &inflater,
   if (!source.IsOpen() || (currentDisk_ ? currentDisk_ : 1) != firstDisk)
     OpenDisk(source, firstDisk, ArchiveStream::Mode::kRead, compressedFile_);
   currentDisk_ = header.FirstDisk();
-  archive_paths::ForceDirectories(FileDir(target));
+  ForceDirectories(ExtractFileDir(target));
   ArchiveStream out;
   if (!out.Open(target, ArchiveStream::Mode::kCreate))
-    throw EQndrCompress(FormatText("Cannot create the file %s", target.c_str()));
+    throw EQndrCompress(forms::Format("Cannot create the file %s", {target}));
   source.Seek(offset_ + header.DataStart());
   int64_t written = InflateMember(source, out, inflater, header);
   stats_.Finished = true;
-  Fire(OnStatus);
+  FireStats(onStatus_);
   if (written != header.FileSize()) throw SizeMismatch(header);
   out.Close();
   if (!day_date::WriteFileDate(target, header.FileDate()))
@@ -432,7 +484,7 @@ int64_t TQndrCompress::InflateMember(ArchiveStream &source, ArchiveStream &targe
       stats_.FilePercent = Percent(stats_.FileBytesDone, stats_.FileSize);
       stats_.TotalPercent = Percent(stats_.TotalBytesDone, stats_.TotalSize);
     }
-    Fire(OnStatus);
+    FireStats(onStatus_);
     if (streamEnded) break;
     if (block > 0) continue;
     // An empty block: this disk holds no more of the member.
@@ -475,21 +527,21 @@ void TQndrCompress::OpenDisk(ArchiveStream &stream, int diskNumber, ArchiveStrea
                              std::string &path) {
   for (int attempt = 0; attempt < 4; ++attempt) {
     stream.Close();
-    if (headers_.Spanned == 1) path = archive_paths::ChangeExt(path, DiskExtension(diskNumber));
+    if (headers_.Spanned == 1) path = ChangeFileExt(path, DiskExtension(diskNumber));
     if (!FileExists(path)) {
-      if (!OnNewDisk)
-        throw EQndrCompress(FormatText("Could not open the correct disk file %d", diskNumber));
-      std::string dir = FileDir(path);
-      OnNewDisk(*this, diskNumber, dir);
-      path = AddTrailingSeparator(dir) + FileName(path);
+      if (!onNewDisk_)
+        throw EQndrCompress(forms::Format("Could not open the correct disk file %d", {static_cast<int64_t>(diskNumber)}));
+      std::string dir = ExtractFileDir(path);
+      forms::Fire(onNewDisk_, this, diskNumber, dir);
+      path = AddTrailingPathDelimiter(dir) + ExtractFileName(path);
     }
     if (FileExists(path)) {
       if (!stream.Open(path, mode))
-        throw EQndrCompress(FormatText("Cannot open the compressed file %s", path.c_str()));
+        throw EQndrCompress(forms::Format("Cannot open the compressed file %s", {path}));
       return;
     }
   }
-  throw EQndrCompress(FormatText("Cannot open the compressed file %s", path.c_str()));
+  throw EQndrCompress(forms::Format("Cannot open the compressed file %s", {path}));
 }
 
 // ---- SpanToDisks ----
@@ -507,13 +559,13 @@ void TQndrCompress::SpanFiles(const std::string &destDir, const std::string &fil
   stats_ = headers_.Totals();
   ArchiveStream archive;
   if (!archive.Open(compressedFile_, ArchiveStream::Mode::kRead))
-    throw EQndrCompress(FormatText("Cannot open the compressed file %s", compressedFile_.c_str()));
+    throw EQndrCompress(forms::Format("Cannot open the compressed file %s", {compressedFile_}));
   SpanTarget span;
   span.dir = destDir;
-  span.name = FileName(fileName);
-  span.path = AddTrailingSeparator(destDir) + span.name;
+  span.name = ExtractFileName(fileName);
+  span.path = AddTrailingPathDelimiter(destDir) + span.name;
   if (!span.disk.Open(span.path, ArchiveStream::Mode::kCreate))
-    throw EQndrCompress(FormatText("Cannot create the file %s", span.path.c_str()));
+    throw EQndrCompress(forms::Format("Cannot create the file %s", {span.path}));
   headers_.SaveToStream(span.disk);
   for (int i = 0; i < headers_.Count(); ++i) {
     TFileHeader &header = headers_.Get(i);
@@ -546,16 +598,16 @@ size_t TQndrCompress::CopySpanChunk(ArchiveStream &archive, SpanTarget &span,
   if (taken < n) {
     span.disk.Close();
     if (++currentDisk_ > kMaxDisk)
-      throw EQndrCompress(FormatText("A disk set can't span more than %d disks", kMaxDisk));
-    if (!OnNewDisk)
+      throw EQndrCompress(forms::Format("A disk set can't span more than %d disks", {static_cast<int64_t>(kMaxDisk)}));
+    if (!onNewDisk_)
       throw EQndrCompress(
           "There was no event handler for the OnNewDisk event, therefore no new disk could be "
           "inserted");
-    OnNewDisk(*this, currentDisk_, span.dir);
-    span.path = AddTrailingSeparator(span.dir) +
-                archive_paths::ChangeExt(span.name, DiskExtension(currentDisk_));
+    forms::Fire(onNewDisk_, this, currentDisk_, span.dir);
+    span.path = AddTrailingPathDelimiter(span.dir) +
+                ChangeFileExt(span.name, DiskExtension(currentDisk_));
     if (!span.disk.Open(span.path, ArchiveStream::Mode::kCreate))
-      throw EQndrCompress(FormatText("Cannot create the file %s", span.path.c_str()));
+      throw EQndrCompress(forms::Format("Cannot create the file %s", {span.path}));
     if (span.disk.Write(inBuffer_.data() + taken, n - taken) != n - taken)
       throw EQndrCompress("There is too little space on this disk to operate");
   }
@@ -563,7 +615,7 @@ size_t TQndrCompress::CopySpanChunk(ArchiveStream &archive, SpanTarget &span,
   stats_.TotalBytesDone += static_cast<int32_t>(n);
   stats_.FilePercent = Percent(stats_.FileBytesDone, stats_.CompressedSize);
   stats_.TotalPercent = Percent(stats_.TotalBytesDone, stats_.TotalCompressedSize);
-  Fire(OnStatus);
+  FireStats(onStatus_);
   return n;
 }
 
@@ -571,8 +623,8 @@ size_t TQndrCompress::CopySpanChunk(ArchiveStream &archive, SpanTarget &span,
 
 void TQndrCompress::CopyFileChecked(const std::string &source, const std::string &dest) {
   offset_ = 0;
-  extractDirectory_ = FileDir(dest);
-  targetName_ = FileName(dest);
+  extractDirectory_ = ExtractFileDir(dest);
+  targetName_ = ExtractFileName(dest);
   TlzhFileStats copy;
   std::string target = dest;
   if (FileExists(dest)) {
@@ -580,18 +632,18 @@ void TQndrCompress::CopyFileChecked(const std::string &source, const std::string
     if (decision == TDecision::Error)
       throw EQndrCompress("Error comparing file versions in TQndrCompress");
     if (decision == TDecision::Same || decision == TDecision::Keep) return;
-    if (OnReplace) {
-      OnReplace(*this, copy);
-      target = AddTrailingSeparator(extractDirectory_) + FileName(targetName_);
+    if (onReplace_) {
+      forms::Fire(onReplace_, this, copy);
+      target = AddTrailingPathDelimiter(extractDirectory_) + ExtractFileName(targetName_);
     }
   }
   CheckAbort();
   os::FileInfo sourceInfo{};
   ArchiveStream in, out;
   if (!os::FileQuery(source.c_str(), &sourceInfo) || !in.Open(source, ArchiveStream::Mode::kRead))
-    throw EQndrCompress(FormatText("Cannot open the file %s", source.c_str()));
+    throw EQndrCompress(forms::Format("Cannot open the file %s", {source}));
   if (!out.Open(target, ArchiveStream::Mode::kCreate))
-    throw EQndrCompress(FormatText("Cannot create the file %s", target.c_str()));
+    throw EQndrCompress(forms::Format("Cannot create the file %s", {target}));
   copy.FileName = source;
   copy.FileSize = static_cast<int32_t>(sourceInfo.size);
   for (;;) {
@@ -607,12 +659,14 @@ void TQndrCompress::CopyFileChecked(const std::string &source, const std::string
     copy.FileBytesDone += static_cast<int32_t>(n);
     copy.TotalBytesDone += static_cast<int32_t>(n);
     copy.FilePercent = copy.TotalPercent = Percent(copy.FileBytesDone, copy.FileSize);
-    if (OnStatus) OnStatus(*this, copy);
+    forms::Fire(onStatus_, this, copy);
     ProcessMessages();
     if (n < kCopyChunk) break;
   }
   out.Close();
   os::FileSetWriteTime(target.c_str(), sourceInfo.modified);
   copy.Finished = true;
-  if (OnStatus) OnStatus(*this, copy);
+  forms::Fire(onStatus_, this, copy);
 }
+
+}  // namespace install

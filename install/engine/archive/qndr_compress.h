@@ -8,9 +8,10 @@
 // Components that share one abort flag (ShareAbortWith) are all stopped by
 // one cancel, which ends Compress, Extract and SpanToDisks quietly after
 // OnAborted (CopyFileChecked raises EqcAborted). Other failures raise an
-// EQndrCompress (archive_errors.h) and set Abort. Everything runs on the
-// GUI thread; after every block the application's message pump runs so
-// that a Cancel button can set Abort.
+// EQndrCompress (exceptions.h) and set Abort. Everything runs on the GUI
+// thread; after every block the application's message pump runs so that a
+// Cancel button can set Abort. It is a component: a stored script sets its
+// published properties and binds its events to the form's methods.
 #ifndef INSTALL_ARCHIVE_QNDR_COMPRESS_H
 #define INSTALL_ARCHIVE_QNDR_COMPRESS_H
 
@@ -24,25 +25,29 @@
 #include <zlib.h>
 
 #include "archive_stream.h"
+#include "classes.h"
+#include "controls.h"
 #include "file_header.h"
 #include "version_resource.h"
 
+namespace install {
+
 enum TCompressionLevel { colNone, colFastest, colDefault, colMax };
+extern const std::vector<std::string> kCompressionLevelNames;
 enum TlzhCommand { lzcOverwrite, lzcOnlyAdd };
 
 class TQndrCompress;
-using TNotifyEvent = std::function<void(TQndrCompress &sender)>;
 using TlzhFileStatsEvent =
-    std::function<void(TQndrCompress &sender, const TlzhFileStats &fileStats)>;
+    std::function<void(TQndrCompress *sender, const TlzhFileStats &fileStats)>;
 using TlzhNewDiskEvent =
-    std::function<void(TQndrCompress &sender, int32_t diskNumber, std::string &path)>;
+    std::function<void(TQndrCompress *sender, int32_t diskNumber, std::string &path)>;
 
-class TQndrCompress {
+class TQndrCompress : public forms::TComponent {
+  FORMS_CLASS(TQndrCompress)
  public:
   static constexpr int kFileIDs = 2000;
 
   TQndrCompress();
-  virtual ~TQndrCompress() = default;
 
   // The application's message pump, run after every block of every
   // archive operation of the process.
@@ -54,33 +59,36 @@ class TQndrCompress {
   // stops both, as a private component must stop with the shared one.
   void ShareAbortWith(const TQndrCompress &other) { abort_ = other.abort_; }
 
-  const std::string &CompressedFile() const { return compressedFile_; }
+  std::string CompressedFile() const { return compressedFile_; }
   void SetCompressedFile(const std::string &value);
   TCompressionLevel CompressionLevel() const { return compressionLevel_; }
   void SetCompressionLevel(TCompressionLevel value) { compressionLevel_ = value; }
-  const std::string &ExtractDirectory() const { return extractDirectory_; }
+  std::string ExtractDirectory() const { return extractDirectory_; }
   void SetExtractDirectory(const std::string &value) { extractDirectory_ = value; }
   const std::string &TargetName() const { return targetName_; }
   void SetTargetName(const std::string &value) { targetName_ = value; }
-  const std::vector<std::string> &FilesToProcess() const { return filesToProcess_; }
+  forms::TStringList &FilesToProcess() { return filesToProcess_; }
   // Takes the list without its blank lines, which are deleted from the
   // caller's list as well.
-  void SetFilesToProcess(std::vector<std::string> &list);
+  void SetFilesToProcess(forms::TStringList &list);
+  // The same for a list that stays as it is (a stored script's).
+  void SetFilesToProcess(const forms::TStringList &list);
   int32_t Offset() const { return offset_; }
   void SetOffset(int32_t value) { offset_ = value; }
   TOverwriteType Overwrite() const { return overwrite_; }
   void SetOverwrite(TOverwriteType value) { overwrite_ = value; }
 
-  TNotifyEvent OnAborted;
-  TlzhFileStatsEvent OnAfterAdding;
-  TlzhFileStatsEvent OnBeforeAdding;
-  TlzhFileStatsEvent OnAfterExtracting;  // published for stored scripts; never fired
-  TlzhFileStatsEvent OnBeforeExtracting;
-  TNotifyEvent OnFullDisk;
-  TlzhFileStatsEvent OnListing;
-  TlzhNewDiskEvent OnNewDisk;
-  TlzhFileStatsEvent OnReplace;
-  TlzhFileStatsEvent OnStatus;
+  void SetOnAborted(forms::TNotifyEvent handler) { onAborted_ = std::move(handler); }
+  void SetOnAfterAdding(TlzhFileStatsEvent handler) { onAfterAdding_ = std::move(handler); }
+  void SetOnBeforeAdding(TlzhFileStatsEvent handler) { onBeforeAdding_ = std::move(handler); }
+  // Kept for stored scripts that set it; it is never fired.
+  void SetOnAfterExtracting(TlzhFileStatsEvent handler) { onAfterExtracting_ = std::move(handler); }
+  void SetOnBeforeExtracting(TlzhFileStatsEvent handler) { onBeforeExtracting_ = std::move(handler); }
+  void SetOnFullDisk(forms::TNotifyEvent handler) { onFullDisk_ = std::move(handler); }
+  void SetOnListing(TlzhFileStatsEvent handler) { onListing_ = std::move(handler); }
+  void SetOnNewDisk(TlzhNewDiskEvent handler) { onNewDisk_ = std::move(handler); }
+  void SetOnReplace(TlzhFileStatsEvent handler) { onReplace_ = std::move(handler); }
+  void SetOnStatus(TlzhFileStatsEvent handler) { onStatus_ = std::move(handler); }
 
   int Count();  // members of CompressedFile
   TlzhFileStats GetFileStats(int index);
@@ -107,7 +115,7 @@ class TQndrCompress {
   void LoadHeadersIfNeeded();
   void BeginMember(int index);
   void CheckAbort() const;
-  void Fire(const TlzhFileStatsEvent &event) { if (event) event(*this, stats_); }
+  void FireStats(const TlzhFileStatsEvent &event) { forms::Fire(event, this, stats_); }
 
   void CompressFiles(TlzhCommand command, int32_t fileID);
   void AddMember(ArchiveStream &archive, z_stream &deflater, int index, int32_t fileID);
@@ -139,12 +147,31 @@ class TQndrCompress {
   std::string extractDirectory_;
   std::string targetName_;
   TFileHeaders headers_;
-  std::vector<std::string> filesToProcess_;
+  forms::TStringList filesToProcess_;
   int32_t offset_ = 0;
   TOverwriteType overwrite_ = owAlways;
+  forms::TNotifyEvent onAborted_;
+  TlzhFileStatsEvent onAfterAdding_;
+  TlzhFileStatsEvent onBeforeAdding_;
+  TlzhFileStatsEvent onAfterExtracting_;
+  TlzhFileStatsEvent onBeforeExtracting_;
+  forms::TNotifyEvent onFullDisk_;
+  TlzhFileStatsEvent onListing_;
+  TlzhNewDiskEvent onNewDisk_;
+  TlzhFileStatsEvent onReplace_;
+  TlzhFileStatsEvent onStatus_;
   // Fixed block buffers, taken once: no allocation per block.
   std::vector<uint8_t> inBuffer_;
   std::vector<uint8_t> outBuffer_;
 };
+
+// The installer's one archive component for its main archive, made when
+// the units start and freed when they end; nil outside. Install files use
+// it for the install's own archive and private components for others.
+TQndrCompress *SharedArchive();
+void InitializeSharedArchive();
+void FinalizeSharedArchive();
+
+}  // namespace install
 
 #endif

@@ -7,6 +7,8 @@
 
 #include "version_resource.h"
 
+namespace install {
+
 namespace {
 
 class NoVersionReader : public VersionReader {
@@ -26,3 +28,5 @@ std::string RunningProgramPath() {
   ssize_t length = readlink("/proc/self/exe", path, sizeof path);
   return length > 0 ? std::string(path, static_cast<size_t>(length)) : std::string();
 }
+
+}  // namespace install

@@ -3,6 +3,8 @@
 
 #include "version_resource.h"
 
+namespace install {
+
 namespace {
 
 class SystemVersionReader : public VersionReader {
@@ -50,3 +52,5 @@ std::string RunningProgramPath() {
   DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
   return std::string(path, length < MAX_PATH ? length : 0);
 }
+
+}  // namespace install

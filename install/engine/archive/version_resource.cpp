@@ -6,8 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "archive_paths.h"
+#include "support.h"
 #include "day_date.h"
+
+namespace install {
 
 namespace {
 
@@ -15,7 +17,7 @@ const uint16_t kLanguageIDs[] = {
     1025, 1026, 1027, 1028, 1029, 1030, 1031, 1032, 1033, 1034, 1035, 1036, 1037, 1038, 1039,
     1040, 1041, 1042, 1043, 1044, 1045, 1046, 1047, 1048, 1049, 1050, 1051, 1052, 1053, 1054,
     1055, 1056, 1057, 2052, 2055, 2057, 2058, 2060, 2064, 2067, 2068, 2070, 2074, 3084, 4108};
-static_assert(sizeof kLanguageIDs / sizeof kLanguageIDs[0] == lnSwissFrench + 1);
+static_assert(sizeof kLanguageIDs / sizeof kLanguageIDs[0] == TVersionResource::lnSwissFrench + 1);
 
 const uint16_t kCodePages[] = {0, 932, 949, 950, 1200, 1250, 1251, 1252, 1253, 1254, 1255, 1256};
 static_assert(sizeof kCodePages / sizeof kCodePages[0] == csArabic + 1);
@@ -129,7 +131,7 @@ TDecision Decide(const std::string &sourceVersion, SourceDate sourceDate,
     case owAlways: return TDecision::Replace;
     case owAsk: return TDecision::Ask;
     case owNever:
-      return !archive_paths::Trim(target).empty() && archive_paths::FileExists(target)
+      return !forms::Trim(target).empty() && FileExists(target)
                  ? TDecision::Keep
                  : TDecision::Replace;
     case owVersion:
@@ -146,6 +148,54 @@ TDecision Decide(const std::string &sourceVersion, SourceDate sourceDate,
 }
 
 }  // namespace
+
+const std::vector<std::string> kOverwriteTypeNames = {"owAlways", "owNever",       "owVersion",
+                                                      "owDate",   "owVersionDate", "owAsk"};
+
+const std::vector<std::string> TVersionResource::kLanguageNames = {
+    "lnArabic",           "lnBulgarian",        "lnCatalan",         "lnTraditionalChinese",
+    "lnCzech",            "lnDanish",           "lnGerman",          "lnGreek",
+    "lnUSEnglish",        "lnCastilianSpanish", "lnFinnish",         "lnFrench",
+    "lnHebrew",           "lnHungarian",        "lnIcelandic",       "lnItalian",
+    "lnJapanese",         "lnKorean",           "lnDutch",           "lnNorwegianBokmal",
+    "lnPolish",           "lnBrazilianPortuguese", "lnRhaetoRomanic", "lnRomanian",
+    "lnRussian",          "lnCroatoSerbian",    "lnSlovak",          "lnAlbanian",
+    "lnSwedish",          "lnThai",             "lnTurkish",         "lnUrdu",
+    "lnBahasa",           "lnSimplifiedChinese", "lnSwissGerman",    "lnUKEnglish",
+    "lnMexicanSpanish",   "lnBelgianFrench",    "lnSwissItalian",    "lnBelgianDutch",
+    "lnNorwegianNynorsk", "lnPortuguese",       "lnSerboCroatian",   "lnCanadianFrench",
+    "lnSwissFrench"};
+
+const std::vector<std::string> kCharacterSetNames = {
+    "csASCII",    "csJapan",        "csKorea", "csTaiwan",  "csUnicode", "csLatin2",
+    "csCyrillic", "csMultilingual", "csGreek", "csTurkish", "csHebrew",  "csArabic"};
+
+const forms::ClassInfo &TVersionInfo::StaticClass() {
+  static const forms::ClassInfo info{"TVersionInfo", &forms::TPersistent::StaticClass()};
+  return info;
+}
+
+const forms::ClassInfo &TVersionResource::StaticClass() {
+  using namespace forms;
+  using C = TVersionResource;
+  static const ClassInfo info{
+      "TVersionResource",
+      &TComponent::StaticClass(),
+      [](TComponent *owner) -> TComponent * { return New<TVersionResource>(owner); },
+      {[] {
+         PropInfo fileName = StringProp<C>("FileName", &C::FileName, &C::SetFileName);
+         fileName.stored = [](const TPersistent &o) {
+           return static_cast<const C &>(o).FileName() != RunningProgramPath();
+         };
+         return fileName;
+       }(),
+       EnumProp<C, C::TLanguage>("Language", C::kLanguageNames, &C::Language, &C::SetLanguage,
+                                 C::lnUSEnglish),
+       EnumProp<C, TCharacterSet>("CharacterSet", kCharacterSetNames, &C::CharacterSet,
+                                  &C::SetCharacterSet, csMultilingual),
+       ObjectProp<C, TVersionInfo>("VersionInfo", &C::VersionInfo)}};
+  return info;
+}
 
 TVersionResource::TVersionResource(std::unique_ptr<VersionReader> reader)
     : reader_(std::move(reader)), fileName_(RunningProgramPath()) {
@@ -215,9 +265,18 @@ std::string TVersionResource::QueryString(const std::string &name) const {
   return text.substr(0, text.find('\0'));
 }
 
+namespace {
+TVersionResource *g_versionResource = nullptr;
+}  // namespace
+
 TVersionResource &SharedVersionResource() {
-  static TVersionResource instance;
-  return instance;
+  if (!g_versionResource) g_versionResource = forms::New<TVersionResource>(nullptr);
+  return *g_versionResource;
+}
+
+void FreeSharedVersionResource() {
+  forms::Free(g_versionResource);
+  g_versionResource = nullptr;
 }
 
 int CompareVersions(const std::string &a, const std::string &b) {
@@ -254,3 +313,5 @@ TDecision IsFileNewerByVersionAndDate(const std::string &sourceVersion, const st
   };
   return Decide(sourceVersion, storedDate, target, overwriteType);
 }
+
+}  // namespace install

@@ -11,27 +11,26 @@
 #include <string>
 #include <vector>
 
+#include "classes.h"
+
+namespace install {
+
 enum TOverwriteType { owAlways, owNever, owVersion, owDate, owVersionDate, owAsk };
+extern const std::vector<std::string> kOverwriteTypeNames;
 
 enum class TDecision : uint8_t { Error = 0, Same = 1, Replace = 2, Keep = 3, Ask = 4 };
-
-enum TLanguage {
-  lnArabic, lnBulgarian, lnCatalan, lnTraditionalChinese, lnCzech, lnDanish, lnGerman, lnGreek,
-  lnUSEnglish, lnCastilianSpanish, lnFinnish, lnFrench, lnHebrew, lnHungarian, lnIcelandic,
-  lnItalian, lnJapanese, lnKorean, lnDutch, lnNorwegianBokmal, lnPolish, lnBrazilianPortuguese,
-  lnRhaetoRomanic, lnRomanian, lnRussian, lnCroatoSerbian, lnSlovak, lnAlbanian, lnSwedish,
-  lnThai, lnTurkish, lnUrdu, lnBahasa, lnSimplifiedChinese, lnSwissGerman, lnUKEnglish,
-  lnMexicanSpanish, lnBelgianFrench, lnSwissItalian, lnBelgianDutch, lnNorwegianNynorsk,
-  lnPortuguese, lnSerboCroatian, lnCanadianFrench, lnSwissFrench
-};
 
 enum TCharacterSet {
   csASCII, csJapan, csKorea, csTaiwan, csUnicode, csLatin2, csCyrillic, csMultilingual, csGreek,
   csTurkish, csHebrew, csArabic
 };
+extern const std::vector<std::string> kCharacterSetNames;
 
 // The values read from one file's version information; empty when absent.
-struct TVersionInfo {
+// They come from the file, never from a stored script.
+class TVersionInfo : public forms::TPersistent {
+  FORMS_CLASS(TVersionInfo)
+ public:
   std::string Comment, CompanyName, FileDescription, FileVersion, InternalName, LegalCopyright,
       LegalTradeMarks, OriginalFileName;
   uint16_t PrimaryLanguage = 0;
@@ -55,17 +54,36 @@ class VersionReader {
 std::unique_ptr<VersionReader> MakeSystemVersionReader();
 std::string RunningProgramPath();
 
-class TVersionResource {
+// A component: a stored script may set FileName (kept only when it is not
+// the program's own path), Language and CharacterSet.
+class TVersionResource : public forms::TComponent {
+  FORMS_CLASS(TVersionResource)
  public:
+  // The languages of the version tables. Declared here, as the translator
+  // has a TLanguage of its own.
+  enum TLanguage {
+    lnArabic, lnBulgarian, lnCatalan, lnTraditionalChinese, lnCzech, lnDanish, lnGerman, lnGreek,
+    lnUSEnglish, lnCastilianSpanish, lnFinnish, lnFrench, lnHebrew, lnHungarian, lnIcelandic,
+    lnItalian, lnJapanese, lnKorean, lnDutch, lnNorwegianBokmal, lnPolish, lnBrazilianPortuguese,
+    lnRhaetoRomanic, lnRomanian, lnRussian, lnCroatoSerbian, lnSlovak, lnAlbanian, lnSwedish,
+    lnThai, lnTurkish, lnUrdu, lnBahasa, lnSimplifiedChinese, lnSwissGerman, lnUKEnglish,
+    lnMexicanSpanish, lnBelgianFrench, lnSwissItalian, lnBelgianDutch, lnNorwegianNynorsk,
+    lnPortuguese, lnSerboCroatian, lnCanadianFrench, lnSwissFrench
+  };
+
+  static const std::vector<std::string> kLanguageNames;  // by ordinal
+
+  // Reads the running program's own version information.
   explicit TVersionResource(std::unique_ptr<VersionReader> reader = MakeSystemVersionReader());
 
-  const std::string &FileName() const { return fileName_; }
+  std::string FileName() const { return fileName_; }
   void SetFileName(const std::string &value);
   TLanguage Language() const { return language_; }
   void SetLanguage(TLanguage value);
   TCharacterSet CharacterSet() const { return characterSet_; }
   void SetCharacterSet(TCharacterSet value);
   const TVersionInfo &VersionInfo() const { return info_; }
+  TVersionInfo &VersionInfo() { return info_; }
   void SetReader(std::unique_ptr<VersionReader> reader);  // reloads
 
   uint16_t LanguageID() const;
@@ -86,13 +104,17 @@ class TVersionResource {
   TVersionInfo info_;
 };
 
-// The run's one instance, created on first use.
+// The run's one instance: made when the units start, or on first use when
+// it is missing, and freed when they end.
 TVersionResource &SharedVersionResource();
+void FreeSharedVersionResource();
 
 // 0 when equal, 1 when a is newer, 2 when b is newer.
 int CompareVersions(const std::string &a, const std::string &b);
 
 TDecision IsFileNewerByVersionAndDate(const std::string &sourceVersion, const std::string &target,
                                       TOverwriteType overwriteType, double sourceDate);
+
+}  // namespace install
 
 #endif

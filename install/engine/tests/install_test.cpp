@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "exceptions.h"
+#include "qndr_compress.h"
 #include "translator.h"
 #include "fixtures.h"
 
@@ -124,6 +125,16 @@ TEST_F(Engine, FirstActivationRunsTheInstallationOnceAndEnds) {
   form->SetOnActivate([&](TComponent*) { ++earlier_handler_calls; });
   form->Activate();
   EXPECT_EQ(earlier_handler_calls, 1);
+}
+
+// A cancel stays set after the archive operation it stopped, so that the
+// run learns of it; the next installation starts without it.
+TEST_F(Engine, AnInstallationStartsWithoutAnEarlierArchiveCancel) {
+  TInstallMainForm* form = Load({});
+  SharedArchive()->SetAbort(true);
+  form->Activate();
+  EXPECT_TRUE(TCustomInstall::Instance()->Installed());
+  EXPECT_FALSE(SharedArchive()->Abort());
 }
 
 TEST_F(Engine, WithoutRunAutomaticTheFormShowsAndNothingRuns) {

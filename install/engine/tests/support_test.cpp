@@ -19,6 +19,29 @@ TEST(PathTexts, TrailingBackslashes) {
   EXPECT_EQ(RemoveTrailingBackslash(""), "");
 }
 
+// Both separators end a directory part; a root keeps its separator.
+TEST(PathTexts, PartsOfAPath) {
+  struct Row {
+    std::string path, dir, name, with_ext;
+  } rows[] = {
+      {"C:\\dir\\file.txt", "C:\\dir", "file.txt", "C:\\dir\\file.1"},
+      {"dir/sub/file", "dir/sub", "file", "dir/sub/file.1"},
+      {"C:\\file.a.b", "C:\\", "file.a.b", "C:\\file.a.1"},
+      {"/file", "/", "file", "/file.1"},
+      {"dir.x/file", "dir.x", "file", "dir.x/file.1"},
+      {"bare", "", "bare", "bare.1"},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(ExtractFileDir(row.path), row.dir) << row.path;
+    EXPECT_EQ(ExtractFileName(row.path), row.name) << row.path;
+    EXPECT_EQ(ChangeFileExt(row.path, ".1"), row.with_ext) << row.path;
+  }
+  EXPECT_EQ(AddTrailingPathDelimiter(""), "");
+  EXPECT_EQ(AddTrailingPathDelimiter("a/"), "a/");
+  EXPECT_EQ(AddTrailingPathDelimiter("a\\"), "a\\");
+  EXPECT_EQ(AddTrailingPathDelimiter("a"), std::string("a") + kPathDelimiter);
+}
+
 TEST(DelimitedFields, CountAndPick) {
   EXPECT_EQ(GetFieldCount("a;b", ';'), 2);
   EXPECT_EQ(GetFieldCount("a;b;", ';'), 2);

@@ -12,6 +12,8 @@
 #include "archive_fixture.h"
 #include "qndr_compress.h"
 
+using namespace install;
+
 namespace {
 
 // The run's own directory, removed when the fuzzer ends.
@@ -39,14 +41,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   archive.SetOffset(data[0] % 32);
   archive.SetExtractDirectory((dir / "out").string());
   // Every member goes to one file, whatever its stored name.
-  archive.OnBeforeExtracting = [](TQndrCompress &sender, const TlzhFileStats &) {
-    sender.SetTargetName("member.out");
-  };
+  archive.SetOnBeforeExtracting([](TQndrCompress *sender, const TlzhFileStats &) {
+    sender->SetTargetName("member.out");
+  });
   try {
     std::vector<std::string> names;
-    archive.OnListing = [&](TQndrCompress &, const TlzhFileStats &s) {
+    archive.SetOnListing([&](TQndrCompress *, const TlzhFileStats &s) {
       names.push_back(s.FileName);
-    };
+    });
     archive.List();
     for (const std::string &name : names) {
       std::vector<std::string> one{name};

@@ -7,11 +7,13 @@
 #include <cstring>
 #include <filesystem>
 
-#include "archive_errors.h"
+#include "exceptions.h"
 #include "archive_fixture.h"
 #include "day_date.h"
 #include "os.h"
 #include "qndr_compress.h"
+
+using namespace install;
 
 namespace {
 
@@ -61,9 +63,9 @@ TEST_F(ArchiveTest, CompressAndExtractRoundTrip) {
   ASSERT_EQ(archive.Count(), 3);
 
   std::vector<TlzhFileStats> finished;
-  archive.OnStatus = [&](TQndrCompress &, const TlzhFileStats &s) {
+  archive.SetOnStatus([&](TQndrCompress *, const TlzhFileStats &s) {
     if (s.Finished) finished.push_back(s);
-  };
+  });
   // Names are found whatever their letter case.
   std::string upper = text;
   for (char &c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -78,7 +80,7 @@ TEST_F(ArchiveTest, CompressAndExtractRoundTrip) {
   EXPECT_EQ(finished[2].FilePercent, 0) << "an empty member reads 0 percent";
   EXPECT_EQ(finished[2].TotalPercent, 100);
   EXPECT_EQ(finished[2].TotalBytesDone, 400000);
-  EXPECT_TRUE(archive.FilesToProcess().empty());
+  EXPECT_TRUE(archive.FilesToProcess().Count() == 0);
   EXPECT_TRUE(archive.TargetName().empty());
   EXPECT_FALSE(archive.Abort());
 }
@@ -190,10 +192,10 @@ TEST_F(ArchiveTest, TargetNameAndOnReplace) {
   fs::create_directories(dir / "out");
   fixture::WriteFile(dir / "out/old.txt", "old");
   int replaced = 0;
-  archive.OnReplace = [&](TQndrCompress &sender, const TlzhFileStats &) {
+  archive.SetOnReplace([&](TQndrCompress *sender, const TlzhFileStats &) {
     ++replaced;
-    sender.SetTargetName("sub/other.txt");  // only its file-name part counts
-  };
+    sender->SetTargetName("sub/other.txt");  // only its file-name part counts
+  });
   archive.SetTargetName("old.txt");
   ExtractNames(archive, {a});
   EXPECT_EQ(replaced, 1);
@@ -224,9 +226,9 @@ TEST_P(ExtractOverwrite, DecidesByTheRule) {
   fixture::WriteFile(target, "old");
   os::FileSetWriteTime(target.c_str(), GetParam().targetTime);
   std::vector<bool> finished;
-  archive.OnStatus = [&](TQndrCompress &, const TlzhFileStats &s) {
+  archive.SetOnStatus([&](TQndrCompress *, const TlzhFileStats &s) {
     finished.push_back(s.Finished);
-  };
+  });
   archive.SetOverwrite(GetParam().type);
   archive.SetExtractDirectory(dir / "out");
   archive.SetFilesToProcess(lines);
@@ -267,9 +269,9 @@ TEST_F(ArchiveTest, RatiosAboveTheFieldAreShownAs255) {
   std::string stored = Source("stored", fixture::NoiseData(1000));
   TQndrCompress archive;
   std::vector<int> ratios;
-  archive.OnAfterAdding = [&](TQndrCompress &, const TlzhFileStats &s) {
+  archive.SetOnAfterAdding([&](TQndrCompress *, const TlzhFileStats &s) {
     ratios.push_back(s.CompressionRatio);
-  };
+  });
   archive.SetCompressionLevel(colNone);
   CompressFiles(archive, {tiny, stored});
   ASSERT_EQ(ratios.size(), 2u);
@@ -284,10 +286,10 @@ TEST_F(ArchiveTest, CompressProgressCountsEveryByteRead) {
   std::string empty = Source("empty", "");
   TQndrCompress archive;
   std::vector<TlzhFileStats> finished;
-  archive.OnStatus = [&](TQndrCompress &, const TlzhFileStats &s) {
+  archive.SetOnStatus([&](TQndrCompress *, const TlzhFileStats &s) {
     EXPECT_GE(s.FileBytesDone, 0);
     if (s.Finished) finished.push_back(s);
-  };
+  });
   CompressFiles(archive, {big, empty});
   ASSERT_EQ(finished.size(), 2u);
   EXPECT_EQ(finished[0].FileBytesDone, 200000);
@@ -303,7 +305,7 @@ TEST_F(ArchiveTest, ListReportsEveryMemberInOrder) {
   TQndrCompress archive;
   CompressFiles(archive, {a, b});
   std::vector<TlzhFileStats> listed;
-  archive.OnListing = [&](TQndrCompress &, const TlzhFileStats &s) { listed.push_back(s); };
+  archive.SetOnListing([&](TQndrCompress *, const TlzhFileStats &s) { listed.push_back(s); });
   archive.List();
   ASSERT_EQ(listed.size(), 2u);
   EXPECT_EQ(listed[0].FileName, a);
@@ -313,9 +315,9 @@ TEST_F(ArchiveTest, ListReportsEveryMemberInOrder) {
 
 TEST_F(ArchiveTest, FilesToProcessDropsBlankLinesFromTheCallersList) {
   TQndrCompress archive;
-  std::vector<std::string> lines{"a", " ", "", "b", "\t"};
+  forms::TStringList lines{"a", " ", "", "b", "\t"};
   archive.SetFilesToProcess(lines);
-  EXPECT_EQ(lines, (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(lines, (forms::TStringList{"a", "b"}));
   EXPECT_EQ(archive.FilesToProcess(), lines);
 }
 
@@ -342,14 +344,14 @@ TEST_F(ArchiveTest, AnotherDiskOfTheSameSetKeepsTheHeaders) {
 template <typename Operation>
 void ExpectStopsAtEveryBlock(Operation run, int minimumBlocks) {
   int blocks = 0;
-  run([&](TQndrCompress &, const TlzhFileStats &) { ++blocks; }, nullptr);
+  run([&](TQndrCompress *, const TlzhFileStats &) { ++blocks; }, nullptr);
   ASSERT_GE(blocks, minimumBlocks);
   for (int stopAt = 1; stopAt <= blocks - 2; ++stopAt) {
     int seen = 0;
     bool aborted = false;
     run(
-        [&](TQndrCompress &sender, const TlzhFileStats &) {
-          if (++seen == stopAt) sender.SetAbort(true);
+        [&](TQndrCompress *sender, const TlzhFileStats &) {
+          if (++seen == stopAt) sender->SetAbort(true);
         },
         &aborted);
     EXPECT_LE(seen, stopAt + 1) << "went on after the abort at block " << stopAt;
@@ -363,8 +365,8 @@ TEST_F(ArchiveTest, CompressStopsAtEveryBlock) {
   ExpectStopsAtEveryBlock(
       [&](TlzhFileStatsEvent status, bool *aborted) {
         TQndrCompress archive;
-        archive.OnStatus = status;
-        archive.OnAborted = [&](TQndrCompress &) { *aborted = true; };
+        archive.SetOnStatus(status);
+        archive.SetOnAborted([&](forms::TComponent *) { *aborted = true; });
         CompressFiles(archive, {big, second});
         EXPECT_EQ(archive.Abort(), aborted != nullptr);
       },
@@ -380,8 +382,8 @@ TEST_F(ArchiveTest, ExtractStopsAtEveryBlock) {
       [&](TlzhFileStatsEvent status, bool *aborted) {
         TQndrCompress archive;
         archive.SetCompressedFile(dir / "files.1");
-        archive.OnStatus = status;
-        archive.OnAborted = [&](TQndrCompress &) { *aborted = true; };
+        archive.SetOnStatus(status);
+        archive.SetOnAborted([&](forms::TComponent *) { *aborted = true; });
         ExtractNames(archive, {big, second});
       },
       20);
@@ -391,15 +393,15 @@ TEST_F(ArchiveTest, CopyStopsAtEveryBlockWithoutLeavingACutFile) {
   std::string source = Source("src.bin", fixture::NoiseData(100000));
   int blocks = 0;
   TQndrCompress archive;
-  archive.OnStatus = [&](TQndrCompress &, const TlzhFileStats &) { ++blocks; };
+  archive.SetOnStatus([&](TQndrCompress *, const TlzhFileStats &) { ++blocks; });
   archive.CopyFileChecked(source, dir / "whole.bin");
   ASSERT_GE(blocks, 12);
   for (int stopAt = 1; stopAt <= blocks - 2; ++stopAt) {
     TQndrCompress copier;
     int seen = 0;
-    copier.OnStatus = [&](TQndrCompress &sender, const TlzhFileStats &) {
-      if (++seen == stopAt) sender.SetAbort(true);
-    };
+    copier.SetOnStatus([&](TQndrCompress *sender, const TlzhFileStats &) {
+      if (++seen == stopAt) sender->SetAbort(true);
+    });
     EXPECT_THROW(copier.CopyFileChecked(source, dir / "cut.bin"), EqcAborted);
     EXPECT_EQ(seen, stopAt);
     EXPECT_FALSE(fs::exists(dir / "cut.bin")) << stopAt;
@@ -412,7 +414,7 @@ TEST_F(ArchiveTest, AbortRequestedBetweenOperationsIsKept) {
   CompressFiles(archive, {a});
   archive.SetAbort(true);
   int aborted = 0;
-  archive.OnAborted = [&](TQndrCompress &) { ++aborted; };
+  archive.SetOnAborted([&](forms::TComponent *) { ++aborted; });
   ExtractNames(archive, {a});
   EXPECT_EQ(aborted, 1);
   EXPECT_FALSE(fs::exists(dir / "out/a")) << "nothing was written after the cancel";
@@ -444,7 +446,7 @@ TEST_F(ArchiveTest, CancelOfTheSharedComponentStopsAPrivateOne) {
     if (++blocks == 3) shared.SetAbort(true);
   });
   bool aborted = false;
-  priv.OnAborted = [&](TQndrCompress &) { aborted = true; };
+  priv.SetOnAborted([&](forms::TComponent *) { aborted = true; });
   ExtractNames(priv, {big});
   TQndrCompress::SetMessagePump(nullptr);
   EXPECT_TRUE(aborted);
@@ -460,12 +462,12 @@ TEST_F(ArchiveTest, CancelOfTheSharedComponentStopsAPrivateOne) {
 TEST_F(ArchiveTest, HandlerAbortEndsQuietlyInCompressAndExtract) {
   std::string a = Source("a", "a");
   TQndrCompress archive;
-  archive.OnBeforeAdding = [](TQndrCompress &, const TlzhFileStats &) { throw EAbort(); };
+  archive.SetOnBeforeAdding([](TQndrCompress *, const TlzhFileStats &) { throw EAbort(); });
   EXPECT_NO_THROW(CompressFiles(archive, {a}));
   EXPECT_FALSE(archive.Abort());
-  archive.OnBeforeAdding = nullptr;
+  archive.SetOnBeforeAdding(nullptr);
   CompressFiles(archive, {a});
-  archive.OnBeforeExtracting = [](TQndrCompress &, const TlzhFileStats &) { throw EAbort(); };
+  archive.SetOnBeforeExtracting([](TQndrCompress *, const TlzhFileStats &) { throw EAbort(); });
   EXPECT_NO_THROW(ExtractNames(archive, {a}));
   EXPECT_FALSE(fs::exists(dir / "out/a"));
 }
@@ -477,10 +479,10 @@ TEST_F(ArchiveTest, CopyFileCheckedCopiesUnderTheRule) {
   TQndrCompress archive;
   TlzhFileStats last;
   int reports = 0;
-  archive.OnStatus = [&](TQndrCompress &, const TlzhFileStats &s) {
+  archive.SetOnStatus([&](TQndrCompress *, const TlzhFileStats &s) {
     last = s;
     ++reports;
-  };
+  });
   std::string dest = dir / "copy/dest.txt";
   fs::create_directories(dir.path() / "copy");
   archive.CopyFileChecked(source, dest);
@@ -528,10 +530,10 @@ TEST_F(ArchiveTest, NewDiskHandlerIsAskedFourTimes) {
   TQndrCompress archive;
   archive.SetCompressedFile(dir / "one/files.1");
   int asked = 0;
-  archive.OnNewDisk = [&](TQndrCompress &, int32_t disk, std::string &) {
+  archive.SetOnNewDisk([&](TQndrCompress *, int32_t disk, std::string &) {
     ++asked;
     EXPECT_EQ(disk, 2);
-  };
+  });
   try {
     ExtractNames(archive, {"a"});
     FAIL();
@@ -545,9 +547,9 @@ TEST_F(ArchiveTest, NewDiskHandlerIsAskedFourTimes) {
   for (size_t i = 1; i < disks.size(); ++i)
     fixture::WriteFile(dir / ("two/files." + std::to_string(i + 1)), disks[i]);
   archive.SetAbort(false);
-  archive.OnNewDisk = [&](TQndrCompress &, int32_t, std::string &path) {
+  archive.SetOnNewDisk([&](TQndrCompress *, int32_t, std::string &path) {
     path = dir.path().string() + "/two";
-  };
+  });
   ExtractNames(archive, {"a", "b"});
   EXPECT_EQ(fixture::ReadFile(dir / "out/b"), fixture::NoiseData(30000, 2));
 }

@@ -4,10 +4,12 @@
 // and damaged archives are refused with the component's errors.
 #include <gtest/gtest.h>
 
-#include "archive_errors.h"
+#include "exceptions.h"
 #include "archive_fixture.h"
 #include "day_date.h"
 #include "qndr_compress.h"
+
+using namespace install;
 
 namespace {
 

@@ -7,9 +7,11 @@
 
 #include <filesystem>
 
-#include "archive_errors.h"
+#include "exceptions.h"
 #include "archive_fixture.h"
 #include "qndr_compress.h"
+
+using namespace install;
 
 namespace {
 
@@ -64,7 +66,7 @@ TEST(SpanToDisks, DiskSetReadsBackMemberForMember) {
   TQndrCompress archive;
   archive.SetCompressedFile(dir / "plain.dat");
   std::vector<int> asked;
-  archive.OnNewDisk = [&](TQndrCompress &, int32_t disk, std::string &) { asked.push_back(disk); };
+  archive.SetOnNewDisk([&](TQndrCompress *, int32_t disk, std::string &) { asked.push_back(disk); });
   {
     DiskSizeLimit limit(kDisk);
     archive.SpanToDisks(dir / "disks", "files.1");
@@ -141,13 +143,13 @@ TEST(SpanToDisks, StopsAtEveryChunk) {
   for (int stopAt : {1, 5, 12, 20, 27}) {
     TQndrCompress archive;
     archive.SetCompressedFile(dir / "plain.dat");
-    archive.OnNewDisk = [](TQndrCompress &, int32_t, std::string &) {};
+    archive.SetOnNewDisk([](TQndrCompress *, int32_t, std::string &) {});
     int seen = 0;
     bool aborted = false;
-    archive.OnStatus = [&](TQndrCompress &sender, const TlzhFileStats &) {
-      if (++seen == stopAt) sender.SetAbort(true);
-    };
-    archive.OnAborted = [&](TQndrCompress &) { aborted = true; };
+    archive.SetOnStatus([&](TQndrCompress *sender, const TlzhFileStats &) {
+      if (++seen == stopAt) sender->SetAbort(true);
+    });
+    archive.SetOnAborted([&](forms::TComponent *) { aborted = true; });
     DiskSizeLimit limit(kDisk);
     archive.SpanToDisks(dir / "disks", "files.1");
     EXPECT_EQ(seen, stopAt);
@@ -172,7 +174,7 @@ TEST(FullDisk, ExtractRaisesDiskFullOrAsksTheHandler) {
   EXPECT_THROW(archive.Extract(), EqcDiskFull);
 
   int full = 0;
-  archive.OnFullDisk = [&](TQndrCompress &) { ++full; };
+  archive.SetOnFullDisk([&](forms::TComponent *) { ++full; });
   lines = {source};
   archive.SetFilesToProcess(lines);
   archive.SetAbort(false);

@@ -6,9 +6,11 @@
 
 #include <filesystem>
 
-#include "archive_errors.h"
+#include "exceptions.h"
 #include "archive_fixture.h"
 #include "qndr_compress.h"
+
+using namespace install;
 
 namespace {
 
@@ -45,14 +47,14 @@ TEST(SpanToFloppy, DisksSwappedByTheHandlerReadBack) {
   std::string held = dir / "held";
   fs::create_directories(held);
   std::vector<int> asked;
-  archive.OnNewDisk = [&](TQndrCompress &, int32_t disk, std::string &path) {
+  archive.SetOnNewDisk([&](TQndrCompress *, int32_t disk, std::string &path) {
     asked.push_back(disk);
     MoveAll(kFloppy, held);  // the full disk comes out
     if (disk == 1) {         // and disk 1 goes back in for the final headers
       ASSERT_TRUE(MoveFileExA((held + "\\files.1").c_str(), "S:\\files.1", MOVEFILE_COPY_ALLOWED));
     }
     EXPECT_EQ(path, "S:\\");
-  };
+  });
   archive.SpanToDisks(kFloppy, "files.1");
   MoveAll(kFloppy, held);
   EXPECT_EQ(asked, (std::vector<int>{2, 3, 1}));

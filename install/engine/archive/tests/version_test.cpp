@@ -11,6 +11,8 @@
 #include "qndr_compress.h"
 #include "version_resource.h"
 
+using namespace install;
+
 namespace {
 
 struct FakeFile {
@@ -115,9 +117,9 @@ TEST(VersionResource, ReadsFixedValuesAndTheChosenStringTable) {
   EXPECT_EQ(info.FileType, "Application");
   EXPECT_EQ(info.FileSubType, "");
 
-  versions.SetLanguage(lnGerman);
+  versions.SetLanguage(TVersionResource::lnGerman);
   EXPECT_EQ(versions.VersionInfo().CompanyName, "Beispiel GmbH");
-  versions.SetLanguage(lnUSEnglish);
+  versions.SetLanguage(TVersionResource::lnUSEnglish);
   versions.SetCharacterSet(csUnicode);
   EXPECT_EQ(versions.VersionInfo().CompanyName, "Unicode Ltd");
   versions.SetCharacterSet(csTurkish);
@@ -158,9 +160,9 @@ TEST(VersionResource, NamesOfOSTypeAndSubtype) {
 TEST(VersionResource, LanguageAndCodePageNumbers) {
   FakeFiles none;
   TVersionResource versions(std::make_unique<FakeReader>(none));
-  const std::pair<TLanguage, uint16_t> languages[] = {
-      {lnArabic, 1025}, {lnUSEnglish, 1033}, {lnBahasa, 1057}, {lnSimplifiedChinese, 2052},
-      {lnSerboCroatian, 2074}, {lnCanadianFrench, 3084}, {lnSwissFrench, 4108}};
+  const std::pair<TVersionResource::TLanguage, uint16_t> languages[] = {
+      {TVersionResource::lnArabic, 1025}, {TVersionResource::lnUSEnglish, 1033}, {TVersionResource::lnBahasa, 1057}, {TVersionResource::lnSimplifiedChinese, 2052},
+      {TVersionResource::lnSerboCroatian, 2074}, {TVersionResource::lnCanadianFrench, 3084}, {TVersionResource::lnSwissFrench, 4108}};
   for (auto [language, id] : languages) {
     versions.SetLanguage(language);
     EXPECT_EQ(versions.LanguageID(), id);

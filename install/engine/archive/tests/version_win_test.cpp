@@ -3,14 +3,16 @@
 #include <gtest/gtest.h>
 
 #include "archive_fixture.h"
-#include "archive_paths.h"
+#include "support.h"
 #include "qndr_compress.h"
 #include "version_resource.h"
+
+using namespace install;
 
 namespace {
 
 std::string BesideProgram(const std::string &name) {
-  return archive_paths::AddTrailingSeparator(archive_paths::FileDir(RunningProgramPath())) + name;
+  return AddTrailingPathDelimiter(ExtractFileDir(RunningProgramPath())) + name;
 }
 
 TEST(SystemVersionReader, ReadsTheLibrarysResource) {
@@ -35,7 +37,7 @@ TEST(SystemVersionReader, OtherStringTableLeavesStringsEmpty) {
   versions.SetFileName(BesideProgram("versioned_old.dll"));  // strings under 040704B0
   EXPECT_EQ(versions.VersionInfo().FileVersion, "1.2.9.0");
   EXPECT_EQ(versions.VersionInfo().CompanyName, "");
-  versions.SetLanguage(lnGerman);
+  versions.SetLanguage(TVersionResource::lnGerman);
   versions.SetCharacterSet(csUnicode);
   EXPECT_EQ(versions.VersionInfo().CompanyName, "Example Ltd");
 }
@@ -72,7 +74,7 @@ TEST(SystemVersionReader, ArchiveStoresTheFileVersion) {
 
   // Extracting over the newer library by version keeps it.
   archive.SetOverwrite(owVersion);
-  archive.SetExtractDirectory(archive_paths::FileDir(RunningProgramPath()));
+  archive.SetExtractDirectory(ExtractFileDir(RunningProgramPath()));
   archive.SetTargetName("versioned_new.dll");
   std::vector<std::string> names{BesideProgram("versioned_old.dll")};
   archive.SetFilesToProcess(names);
