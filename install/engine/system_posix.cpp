@@ -1,14 +1,22 @@
 // The running system outside Windows (the native build): Linux, with no
-// Windows language setting.
+// Windows language setting, folders or drives.
 #include <unistd.h>
 
+#include "exceptions.h"
 #include "install.h"
+#include "osroutines.h"
 #include "support.h"
 #include "translator.h"
 
 namespace install {
 
 TOSVerType GetOSVersion() { return osLinux; }
+
+std::string GetSystemDir() { throw EAPIRoutines(kNoSystemDirMessage); }
+
+std::string GetWindowsDir() { throw EAPIRoutines(kNoWindowsDirMessage); }
+
+std::string CurrentDirectoryDrive() { return ""; }
 
 uint16_t UserDefaultLangID() { return 0x0409; }
 
