@@ -1,9 +1,11 @@
 // The running Windows: its version, language and folders.
 #include <windows.h>
+#include <shlobj.h>
 
 #include "exceptions.h"
 #include "install.h"
 #include "osroutines.h"
+#include "shellpaths.h"
 #include "support.h"
 #include "translator.h"
 
@@ -125,6 +127,16 @@ std::string CurrentDirectoryDrive() {
   size_t server_end = directory.find('\\', 2);
   size_t share_end = server_end == std::string::npos ? server_end : directory.find('\\', server_end + 1);
   return directory.substr(0, share_end);
+}
+
+std::string GetSpecialFolderPath(int csidl) {
+  std::string path;
+  LPITEMIDLIST items = nullptr;
+  if (SHGetSpecialFolderLocation(nullptr, csidl, &items) != S_OK) return path;
+  char buffer[261];
+  if (SHGetPathFromIDListA(items, buffer)) path = buffer;
+  CoTaskMemFree(items);
+  return path;
 }
 
 }  // namespace install

@@ -4,6 +4,7 @@
 #include "install.h"
 #include "launcher.h"
 #include "pathspec.h"
+#include "standardpaths.h"
 #include "translator.h"
 
 namespace install {
@@ -18,6 +19,13 @@ void InitializeInstallUnits() {
   forms::RegisterStreamClass(TTranslateLabel::StaticClass());
   forms::RegisterStreamClass(TTranslateBitBtn::StaticClass());
   InitializePathSpecifierLists();
+  // Path specifiers: the script's own kind, and the standard ones that every
+  // install form carries, in registration order.
+  forms::RegisterStreamClass(TPathSpecifier::StaticClass());
+  for (const forms::ClassInfo* specifier_class : StandardPathSpecifierClasses()) {
+    forms::RegisterStreamClass(*specifier_class);
+    PathSpecifierClasses().Add(specifier_class);
+  }
   InitializeContainerList();
 }
 
