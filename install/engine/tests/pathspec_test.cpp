@@ -6,6 +6,7 @@
 #include "fixtures.h"
 #include "form.h"
 #include "install.h"
+#include "metavars.h"
 #include "standardpaths.h"
 
 namespace install_test {
@@ -206,6 +207,7 @@ TEST_F(PathSpecifiers, EngineSpecifiersAnswerTheEnginesPlaces) {
 
   EXPECT_EQ(PathFor(Standard("TpsInstallSource"), files), "C:\\Loader");
   EXPECT_EQ(PathFor(Standard("TpsMainInstall"), files), "E:\\Programs\\Product");
+  EXPECT_EQ(ExpandMetaVariables("%i\\run.exe", nullptr), "E:\\Programs\\Product\\run.exe");
   EXPECT_EQ(Raised<IEPathSpecifier>([&] { PathFor(Standard("TpsMainInstall"), install); }),
             "Cannot use the ddMainInstallDir path specifier for a TInstall component");
   auto* archive = static_cast<TpsMainArchiveFile*>(Standard("TpsMainArchiveFile"));
