@@ -67,6 +67,8 @@ void TCustomInstall::Create(TComponent* owner) {
   if (!owner || !(owner->InheritsFrom("TForm") || owner->InheritsFrom("TDataModule")))
     throw IEInstall("The owner of the TInstall component must be a form or a data module");
   TInstallObject::Create(owner);
+  StoreDestDirType(StandardPathSpecifiers().FindByClass("TpsProgramFiles"));
+  SetDefaultDestDirTypePending();
   SetDestDir(kDefaultDestDir);
   SetInstallTypes(InstallTypeBit(itFull));
   g_install = this;

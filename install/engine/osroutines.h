@@ -1,4 +1,6 @@
 // Operating-system routines of the installer. Failures raise EAPIRoutines.
+// Outside Windows there is no system or Windows folder to report: those
+// lookups raise as Windows would on refusing.
 #pragma once
 
 #include <string>
@@ -11,8 +13,14 @@ std::string GetShortPath(const std::string& path);
 // A new unique file "bat....tmp" in the temporary folder; deleted again
 // unless keep.
 std::string GetTempBatchFileName(bool keep);
+#endif
 std::string GetSystemDir();
 std::string GetWindowsDir();
-#endif
+// The drive of the process's current directory ("C:", or the server and
+// share of a network path); empty where the system has no drives.
+std::string CurrentDirectoryDrive();
+
+constexpr const char* kNoSystemDirMessage = "Could not retrieve the system directroy from windows";
+constexpr const char* kNoWindowsDirMessage = "Could not retrieve the windows directory from windows";
 
 }  // namespace install

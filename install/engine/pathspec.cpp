@@ -79,9 +79,43 @@ void TCustomPathSpecifier::Destroy() {
 
 void TCustomPathSpecifier::Validate(TComponent*) {}
 
+void TCustomPathSpecifier::GetDescription(std::string& text) { text = "Unspecified"; }
+
+void TCustomPathSpecifier::GetDescriptionFor(TComponent*, std::string& text) { GetDescription(text); }
+
 void TCustomPathSpecifier::GetPath(TComponent* obj, std::string& path) {
   path.clear();
-  if (on_get_path_) on_get_path_(obj, path);
+  Fire(on_get_path_, obj, path);
+}
+
+void TCustomPathSpecifier::GetDisplayName(std::string& text) { GetDescription(text); }
+
+void TCustomPathSpecifier::GetDisplayNameFor(TComponent* obj, std::string& text) { GetDescriptionFor(obj, text); }
+
+std::string TCustomPathSpecifier::ExpandPathMacro(const std::string& text, const std::string& path) {
+  std::string out;
+  bool percent_pending = false;
+  for (char c : text) {
+    if (c == '%') {
+      if (percent_pending) out += '%';
+      percent_pending = !percent_pending;
+    } else if (percent_pending) {
+      out += c == 'P' || c == 'p' ? path : std::string(1, c);
+      percent_pending = false;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+const ClassInfo& TPathSpecifier::StaticClass() {
+  using C = TPathSpecifier;
+  static const ClassInfo info{"TPathSpecifier", &TCustomPathSpecifier::StaticClass(),
+                              [](TComponent* owner) -> TComponent* { return New<TPathSpecifier>(owner); },
+                              {StringProp<C>("Description", &C::Description, &C::SetDescription),
+                               EventProp<C, void(TComponent*, std::string&)>("OnGetPath", &C::SetOnGetPath)}};
+  return info;
 }
 
 const ClassInfo& TStandardPathSpecifier::StaticClass() {

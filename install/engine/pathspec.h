@@ -27,12 +27,25 @@ public:
 
   // Raises when obj cannot use this specifier. The base accepts everyone.
   virtual void Validate(forms::TComponent* obj);
+  // A sentence describing the place; the base says "Unspecified".
+  virtual void GetDescription(std::string& text);
+  // The description as seen from obj; the base gives GetDescription.
+  virtual void GetDescriptionFor(forms::TComponent* obj, std::string& text);
   // The path for obj: the base asks OnGetPath, empty without a handler.
   virtual void GetPath(forms::TComponent* obj, std::string& path);
+  // A short label; the base gives GetDescription.
+  virtual void GetDisplayName(std::string& text);
+  // The short label as seen from obj; the base gives GetDescriptionFor.
+  virtual void GetDisplayNameFor(forms::TComponent* obj, std::string& text);
+
+  // text with "%P" and "%p" replaced by path and "%%" by '%'; any other
+  // character after a '%' stands for itself, a final '%' is dropped.
+  static std::string ExpandPathMacro(const std::string& text, const std::string& path);
 
   // The name an automatically made instance receives.
   const std::string& SpecifierName() const { return specifier_name_; }
   void SetOnGetPath(TGetPathEvent handler) { on_get_path_ = std::move(handler); }
+  const TGetPathEvent& OnGetPath() const { return on_get_path_; }
 
 protected:
   void SetSpecifierName(const std::string& name) { specifier_name_ = name; }
@@ -40,6 +53,19 @@ protected:
 private:
   TGetPathEvent on_get_path_;
   std::string specifier_name_;
+};
+
+// A specifier of the script's own: its path comes from its OnGetPath
+// handler, its description from Description.
+class TPathSpecifier : public TCustomPathSpecifier {
+  FORMS_CLASS(TPathSpecifier)
+public:
+  void GetDescription(std::string& text) override { text = description_; }
+  std::string Description() const { return description_; }
+  void SetDescription(const std::string& v) { description_ = v; }
+
+private:
+  std::string description_ = "My cool new path specifier";
 };
 
 // The base of the built-in specifiers; its instances are also in the

@@ -4,6 +4,7 @@
 // lets the engine choose what this start does), the message loop runs, and
 // everything ends in reverse order: the script first, then the lists.
 #include <windows.h>
+#include <ole2.h>
 
 #include <string>
 
@@ -26,6 +27,8 @@ std::string StoredScript() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // The shell's folders and folder browser need COM on this thread.
+  OleInitialize(nullptr);
   install::InitializeInstallUnits();
   forms::InitializeApplication();
   forms::Application()->SetTitle("Install");
@@ -44,5 +47,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   }
   forms::FinalizeApplication();
   install::FinalizeInstallUnits();
+  OleUninitialize();
   return exit_code;
 }

@@ -1,14 +1,25 @@
 // The running system outside Windows (the native build): Linux, with no
-// Windows language setting.
+// Windows language setting, folders, shell folders or drives.
 #include <unistd.h>
 
+#include "exceptions.h"
 #include "install.h"
+#include "osroutines.h"
+#include "shellpaths.h"
 #include "support.h"
 #include "translator.h"
 
 namespace install {
 
 TOSVerType GetOSVersion() { return osLinux; }
+
+std::string GetSystemDir() { throw EAPIRoutines(kNoSystemDirMessage); }
+
+std::string GetWindowsDir() { throw EAPIRoutines(kNoWindowsDirMessage); }
+
+std::string CurrentDirectoryDrive() { return ""; }
+
+std::string GetSpecialFolderPath(int) { return ""; }
 
 uint16_t UserDefaultLangID() { return 0x0409; }
 

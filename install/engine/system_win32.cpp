@@ -1,9 +1,11 @@
 // The running Windows: its version, language and folders.
 #include <windows.h>
+#include <shlobj.h>
 
 #include "exceptions.h"
 #include "install.h"
 #include "osroutines.h"
+#include "shellpaths.h"
 #include "support.h"
 #include "translator.h"
 
@@ -107,11 +109,34 @@ std::string SystemFolder(UINT (WINAPI* report)(LPSTR, UINT), const char* failure
 }  // namespace
 
 std::string GetSystemDir() {
-  return SystemFolder(GetSystemDirectoryA, "Could not retrieve the system directroy from windows");
+  return SystemFolder(GetSystemDirectoryA, kNoSystemDirMessage);
 }
 
 std::string GetWindowsDir() {
-  return SystemFolder(GetWindowsDirectoryA, "Could not retrieve the windows directory from windows");
+  return SystemFolder(GetWindowsDirectoryA, kNoWindowsDirMessage);
+}
+
+std::string CurrentDirectoryDrive() {
+  char buffer[MAX_PATH];
+  DWORD length = GetCurrentDirectoryA(sizeof buffer, buffer);
+  if (length == 0 || length >= sizeof buffer) return "";
+  std::string directory(buffer, length);
+  if (directory.size() >= 2 && directory[1] == ':') return directory.substr(0, 2);
+  if (directory.rfind("\\\\", 0) != 0) return "";
+  // A network path: the server and share, up to the backslash after them.
+  size_t server_end = directory.find('\\', 2);
+  size_t share_end = server_end == std::string::npos ? server_end : directory.find('\\', server_end + 1);
+  return directory.substr(0, share_end);
+}
+
+std::string GetSpecialFolderPath(int csidl) {
+  std::string path;
+  LPITEMIDLIST items = nullptr;
+  if (SHGetSpecialFolderLocation(nullptr, csidl, &items) != S_OK) return path;
+  char buffer[261];
+  if (SHGetPathFromIDListA(items, buffer)) path = buffer;
+  CoTaskMemFree(items);
+  return path;
 }
 
 }  // namespace install

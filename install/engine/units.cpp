@@ -6,6 +6,7 @@
 #include "launcher.h"
 #include "pathspec.h"
 #include "qndr_compress.h"
+#include "standardpaths.h"
 #include "translator.h"
 
 namespace install {
@@ -20,6 +21,13 @@ void InitializeInstallUnits() {
   forms::RegisterStreamClass(TTranslateLabel::StaticClass());
   forms::RegisterStreamClass(TTranslateBitBtn::StaticClass());
   InitializePathSpecifierLists();
+  // Path specifiers: the script's own kind, and the standard ones that every
+  // install form carries, in registration order.
+  forms::RegisterStreamClass(TPathSpecifier::StaticClass());
+  for (const forms::ClassInfo* specifier_class : StandardPathSpecifierClasses()) {
+    forms::RegisterStreamClass(*specifier_class);
+    PathSpecifierClasses().Add(specifier_class);
+  }
   InitializeContainerList();
   // The archive: its components, the shared instances and, on Windows, the
   // message pump that lets the progress window repaint and take a Cancel

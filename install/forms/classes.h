@@ -204,9 +204,10 @@ void Fire(const Handler& handler, Args&&... args) {
 void Free(TPersistent* object);
 
 // Makes a component in two steps; a failing Create runs Destroy and frees it.
-template <class T>
-T* New(TComponent* owner) {
-  auto object = std::make_unique<T>();
+// Further arguments go to T's plain constructor.
+template <class T, class... Args>
+T* New(TComponent* owner, Args&&... args) {
+  auto object = std::make_unique<T>(std::forward<Args>(args)...);
   try {
     object->Create(owner);
   } catch (...) {

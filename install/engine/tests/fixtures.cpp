@@ -35,28 +35,11 @@ void TTestObject::DoInformationEvent(TComponent* sender, int code, TPersistent*)
 
 void TTestObject::WriteUninstallInfo(const std::string& key) { Journal().push_back(Name() + " uninstall " + key); }
 
-const ClassInfo& TpsContainerDestDir::StaticClass() {
-  static const ClassInfo info{"TpsContainerDestDir", &TStandardPathSpecifier::StaticClass(),
-                              [](TComponent* owner) -> TComponent* { return New<TpsContainerDestDir>(owner); }};
-  return info;
-}
-
-void TpsContainerDestDir::Create(TComponent* owner) {
-  TStandardPathSpecifier::Create(owner);
-  SetSpecifierName("psContainerDestDir");
-}
-
-void TpsContainerDestDir::GetPath(TComponent* obj, std::string& path) {
-  auto* object = dynamic_cast<TInstallObject*>(obj);
-  path = object && object->Container() ? object->Container()->GetFullDestDir() : "";
-}
-
 void EngineTest::SetUp() {
   Journal().clear();
   InitializeInstallUnits();
   RegisterStreamClass(TTestObject::StaticClass());
   InitializeApplication();
-  PathSpecifierClasses().Add(&TpsContainerDestDir::StaticClass());
   owner_ = New<TComponent>(nullptr);
   CreateStandardPathSpecifiers(owner_, true);
 }
@@ -65,6 +48,12 @@ void EngineTest::TearDown() {
   Free(owner_);
   FinalizeApplication();
   FinalizeInstallUnits();
+}
+
+TInstallMainForm* EngineTest::LoadMainForm(std::vector<std::string> arguments, const std::string& script) {
+  arguments.insert(arguments.begin(), "install.exe");
+  SetProgramArguments(arguments);
+  return Application()->CreateForm<TInstallMainForm>(script);
 }
 
 TTestObject* EngineTest::Object(const std::string& name, int type_number, TInstallContainer* container) {

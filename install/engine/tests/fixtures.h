@@ -10,6 +10,7 @@
 
 #include "application.h"
 #include "container.h"
+#include "install.h"
 #include "units.h"
 
 namespace install_test {
@@ -34,22 +35,15 @@ private:
   int32_t type_number_ = 2000;
 };
 
-// Stands in for the standard container-destination specifier that the
-// objects take when they join a container: it answers the container's
-// destination.
-class TpsContainerDestDir : public install::TStandardPathSpecifier {
-  FORMS_CLASS(TpsContainerDestDir)
-public:
-  void Create(forms::TComponent* owner) override;
-  void GetPath(forms::TComponent* obj, std::string& path) override;
-};
-
 // Units and application up for each test, down (in the program's order)
 // after it.
 class EngineTest : public ::testing::Test {
 protected:
   void SetUp() override;
   void TearDown() override;
+  // Loads a main form from script with the program's arguments (its own
+  // name is put first).
+  install::TInstallMainForm* LoadMainForm(std::vector<std::string> arguments, const std::string& script);
   // A test object owned by the owner made for the test.
   TTestObject* Object(const std::string& name, int type_number, install::TInstallContainer* container = nullptr);
   forms::TComponent* owner_ = nullptr;

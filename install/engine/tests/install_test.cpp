@@ -41,9 +41,7 @@ TInstallMainForm InstallMainForm {
 class Engine : public EngineTest {
 protected:
   TInstallMainForm* Load(std::vector<std::string> arguments, const std::string& script = kScript) {
-    arguments.insert(arguments.begin(), "install.exe");
-    SetProgramArguments(arguments);
-    return Application()->CreateForm<TInstallMainForm>(script);
+    return LoadMainForm(std::move(arguments), script);
   }
   std::string LoadError(std::vector<std::string> arguments, const std::string& script = kScript) {
     try {

@@ -1,5 +1,45 @@
-// A program for the Windows-version test: exits with the TOSVerType the
-// installer sees on the running system.
-#include "support.h"
+// A program for the tests that need another Windows version than Wine's
+// default. Without arguments it exits with the TOSVerType the installer
+// sees on the running system; "runonce NAME VALUE" adds a unique RunOnce
+// entry and exits with 1 when that worked; "paths" prints one line for
+// every standard path specifier: its name, '=' and its path for no object,
+// or '!' and the message of its refusal.
+#include <windows.h>
+#include <objbase.h>
 
-int main() { return install::GetOSVersion(); }
+#include <cstdio>
+#include <cstring>
+
+#include "pathspec.h"
+#include "registry.h"
+#include "support.h"
+#include "units.h"
+
+namespace {
+
+void PrintStandardPaths() {
+  CoInitialize(nullptr);
+  install::InitializeInstallUnits();
+  auto* owner = forms::New<forms::TComponent>(nullptr);
+  install::CreateStandardPathSpecifiers(owner, false);
+  for (install::TCustomPathSpecifier* specifier : install::StandardPathSpecifiers().Items()) {
+    std::string path;
+    try {
+      specifier->GetPath(nullptr, path);
+      std::printf("%s=%s\n", specifier->Name().c_str(), path.c_str());
+    } catch (const forms::Exception& error) {
+      std::printf("%s!%s\n", specifier->Name().c_str(), error.Message().c_str());
+    }
+  }
+  forms::Free(owner);
+  install::FinalizeInstallUnits();
+  CoUninitialize();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 4 && std::strcmp(argv[1], "runonce") == 0) return install::AddRunOnceEntry(argv[2], argv[3], true);
+  if (argc == 2 && std::strcmp(argv[1], "paths") == 0) PrintStandardPaths();
+  return install::GetOSVersion();
+}
