@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "host.h"
-#include "netsys.h"
 
 namespace {
 
@@ -53,12 +52,7 @@ class Icmp : public PolyprobeTest {
  protected:
   void SetUp() override {
     PolyprobeTest::SetUp();
-    bool started = os::SocketsStart();
-    os::Socket probe = static_cast<os::Socket>(socket(AF_INET, SOCK_RAW, 1));
-    bool raw = probe != os::kInvalidSocket;
-    if (raw) os::SocketClose(probe);
-    if (started) os::SocketsStop();
-    if (!raw) GTEST_SKIP() << "raw ICMP sockets need root";
+    if (!RawIcmpAllowed()) GTEST_SKIP() << "raw ICMP sockets need root";
   }
 };
 
