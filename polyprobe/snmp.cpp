@@ -33,7 +33,6 @@ const unsigned char kNullValue[] = {kNull, 0};
 
 // Reply list entries: "<SNMP oid="1.3.6" " and room for the rest.
 const char kOidPartStart[] = "<SNMP oid=\"";
-constexpr size_t kOidPartStartLength = sizeof kOidPartStart - 1;
 constexpr size_t kEntryRoom = 30;
 constexpr int kValueMissing = 1;  // a first value that is 0 or no number
 constexpr int kOidRejected = 2;   // the agent named the object id in error

@@ -17,20 +17,23 @@
 namespace {
 
 const char kAgentAddress[] = "127.77.0.1";  // Debian's agent, started by peers.sh
-const char kFakeAddress[] = "127.77.0.2";
+// Each fake agent has an address of its own: the tests may run at once.
+const char kTypesAgent[] = "127.77.0.2";
+const char kMalformedAgent[] = "127.77.0.3";
+const char kSilentAgent[] = "127.77.0.4";
 const std::string kPrivate = "1.3.6.1.4.1.8072.9999";
 
 // Answers each request it reads with the datagrams `answer` gives.
 class FakeAgent {
  public:
   using Answer = std::function<std::vector<std::string>(const snmpwire::Request &)>;
-  explicit FakeAgent(Answer answer) : answer_(std::move(answer)) {
+  FakeAgent(const char *host, Answer answer) : answer_(std::move(answer)) {
     loopback::EnsureSockets();
     socket_ = static_cast<os::Socket>(socket(AF_INET, SOCK_DGRAM, 0));
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(161);
-    address.sin_addr.s_addr = inet_addr(kFakeAddress);
+    address.sin_addr.s_addr = inet_addr(host);
     bound_ = socket_ != os::kInvalidSocket &&
              bind(os::Raw(socket_), reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
     if (bound_) thread_ = std::thread([this] { Serve(); });
@@ -155,7 +158,7 @@ TEST_F(Snmp, AnObjectIdTheAgentRejectsIsReportedOnceThenDropped) {
 
 TEST_F(Snmp, EveryValueTypeAndItsLaterValue) {
   std::atomic<int> answered{0};
-  FakeAgent agent([&](const snmpwire::Request &request) {
+  FakeAgent agent(kTypesAgent, [&](const snmpwire::Request &request) {
     int n = answered++;
     std::vector<snmpwire::Varbind> values = {
         {"1.3.6.1.2.1.1.3.0", snmpwire::Unsigned(snmpwire::kTimeTicks, 0x1A2B)},
@@ -170,7 +173,7 @@ TEST_F(Snmp, EveryValueTypeAndItsLaterValue) {
   MonitorHandle *handle = Open({}, 1);
   ASSERT_NE(handle, nullptr);
   std::string param = "1.3.6.1.2.1.1.3;1.3.6.1.4.1.7.1;1.3.6.1.4.1.7.2;1.3.6.1.4.1.7.3";
-  int id = Add(handle, kFakeAddress, param);
+  int id = Add(handle, kTypesAgent, param);
   CheckResult r = Finished(handle, id);
   EXPECT_EQ(r.status, PQM_STATUS_GOOD);
   EXPECT_EQ(Texts(handle, id), (std::vector<std::string>{
@@ -197,7 +200,7 @@ TEST_F(Snmp, EveryValueTypeAndItsLaterValue) {
 // sample is a partial reply, and nothing is written for the host.
 TEST_F(Snmp, MalformedAnswersAreNotAccepted) {
   std::atomic<bool> good{false};
-  FakeAgent agent([&](const snmpwire::Request &request) {
+  FakeAgent agent(kMalformedAgent, [&](const snmpwire::Request &request) {
     std::vector<snmpwire::Varbind> value = {{"1.3.6.1.2.1.1.3.0", snmpwire::Integer(9)}};
     std::string answer = snmpwire::Message(snmpwire::kGetResponse, request.requestId, 0, 0, value);
     if (good) return std::vector<std::string>{answer};
@@ -212,7 +215,7 @@ TEST_F(Snmp, MalformedAnswersAreNotAccepted) {
   if (!agent.bound()) GTEST_SKIP() << "port 161 needs root";
   MonitorHandle *handle = Open({}, 1);
   ASSERT_NE(handle, nullptr);
-  int id = Add(handle, kFakeAddress, "1.3.6.1.2.1.1.3", 1, 400);
+  int id = Add(handle, kMalformedAgent, "1.3.6.1.2.1.1.3", 1, 400);
   CheckResult r = Finished(handle, id);
   EXPECT_EQ(r.status, PQM_STATUS_PARTIAL);
   EXPECT_EQ(r.good, 0);
@@ -226,11 +229,11 @@ TEST_F(Snmp, MalformedAnswersAreNotAccepted) {
 // With no object id left there is nothing to ask: no request goes out and
 // the check's sample ends by its timeout.
 TEST_F(Snmp, AnEmptyParameterSendsNothing) {
-  FakeAgent agent([](const snmpwire::Request &) { return std::vector<std::string>{}; });
+  FakeAgent agent(kSilentAgent, [](const snmpwire::Request &) { return std::vector<std::string>{}; });
   if (!agent.bound()) GTEST_SKIP() << "port 161 needs root";
   MonitorHandle *handle = Open({}, 1);
   ASSERT_NE(handle, nullptr);
-  int id = Add(handle, kFakeAddress, "", 1, 300);
+  int id = Add(handle, kSilentAgent, "", 1, 300);
   CheckResult r = Finished(handle, id);
   EXPECT_EQ(r.status, PQM_STATUS_NO_REPLY);
   EXPECT_TRUE(agent.Requests().empty());
