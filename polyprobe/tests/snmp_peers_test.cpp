@@ -196,33 +196,35 @@ TEST_F(Snmp, EveryValueTypeAndItsLaterValue) {
   }
 }
 
-// Answers that are malformed or not for the check leave it waiting: the
-// sample is a partial reply, and nothing is written for the host.
+// Answers that are malformed or not for the check leave it waiting: each
+// of the first samples gets one such answer and ends as a partial reply,
+// with nothing written for the host; the sample after them is answered well.
 TEST_F(Snmp, MalformedAnswersAreNotAccepted) {
-  std::atomic<bool> good{false};
+  std::atomic<int> answered{0};
   FakeAgent agent(kMalformedAgent, [&](const snmpwire::Request &request) {
     std::vector<snmpwire::Varbind> value = {{"1.3.6.1.2.1.1.3.0", snmpwire::Integer(9)}};
     std::string answer = snmpwire::Message(snmpwire::kGetResponse, request.requestId, 0, 0, value);
-    if (good) return std::vector<std::string>{answer};
-    return std::vector<std::string>{
+    const std::string malformed[] = {
         answer.substr(0, answer.size() - 4),
         snmpwire::Message(snmpwire::kGetResponse, request.requestId + 1, 0, 0, value),
         snmpwire::Message(snmpwire::kGetResponse, request.requestId, 0, 0, {}),
         std::string("\x30\x84\xFF\xFF\xFF\xFF", 6) + answer.substr(2),
         std::string(30, '\xA2'),
     };
+    int n = answered++;
+    return std::vector<std::string>{n < 5 ? malformed[n] : answer};
   });
   if (!agent.bound()) GTEST_SKIP() << "port 161 needs root";
   MonitorHandle *handle = Open({}, 1);
   ASSERT_NE(handle, nullptr);
-  int id = Add(handle, kMalformedAgent, "1.3.6.1.2.1.1.3", 1, 400);
+  int id = Add(handle, kMalformedAgent, "1.3.6.1.2.1.1.3", 5, 300);
   CheckResult r = Finished(handle, id);
   EXPECT_EQ(r.status, PQM_STATUS_PARTIAL);
   EXPECT_EQ(r.good, 0);
+  EXPECT_EQ(r.total, 5);
   EXPECT_TRUE(Texts(handle, id).empty());
-  good = true;
-  r = NextCycle(handle, id);
-  EXPECT_EQ(r.status, PQM_STATUS_GOOD);
+  api._pqmSet(handle, id, 20, 300, 5);
+  EXPECT_TRUE(WaitFor([&] { return Result(handle, id).good >= 1; }));
   EXPECT_EQ(Texts(handle, id), std::vector<std::string>{Entry("1.3.6.1.2.1.1.3.0", "val=\"9\"")});
 }
 
