@@ -3,6 +3,7 @@
 // sets (peers.sh), and a fake agent here, written with the tests' own
 // encoder, for answers the real one never gives.
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -17,10 +18,10 @@
 namespace {
 
 const char kAgentAddress[] = "127.77.0.1";  // Debian's agent, started by peers.sh
-// Each fake agent has an address of its own: the tests may run at once.
-const char kTypesAgent[] = "127.77.0.2";
-const char kMalformedAgent[] = "127.77.0.3";
-const char kSilentAgent[] = "127.77.0.4";
+// The fake agents: on 127.0.0.1, the one loopback address that Wine binds
+// as it is (it binds others as any address, whose port 161 Debian's agent
+// holds). Tests that run at once take turns at the port.
+const char kFakeAddress[] = "127.0.0.1";
 const std::string kPrivate = "1.3.6.1.4.1.8072.9999";
 
 // Answers each request it reads with the datagrams `answer` gives.
@@ -34,8 +35,14 @@ class FakeAgent {
     address.sin_family = AF_INET;
     address.sin_port = htons(161);
     address.sin_addr.s_addr = inet_addr(host);
-    bound_ = socket_ != os::kInvalidSocket &&
-             bind(os::Raw(socket_), reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+    // Another test's agent may hold the port for a few seconds.
+    for (int tries = 0; tries < 400 && !bound_ && socket_ != os::kInvalidSocket; ++tries) {
+      bound_ = bind(os::Raw(socket_), reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+      if (!bound_) {
+        bindError_ = os::SocketError();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      }
+    }
     if (bound_) thread_ = std::thread([this] { Serve(); });
   }
   ~FakeAgent() {
@@ -44,6 +51,7 @@ class FakeAgent {
     if (socket_ != os::kInvalidSocket) os::SocketClose(socket_);
   }
   bool bound() const { return bound_; }
+  int bindError() const { return bindError_; }
   std::vector<snmpwire::Request> Requests() {
     std::lock_guard<std::mutex> guard(lock_);
     return requests_;
@@ -74,6 +82,7 @@ class FakeAgent {
   Answer answer_;
   os::Socket socket_ = os::kInvalidSocket;
   bool bound_ = false;
+  int bindError_ = 0;
   std::atomic<bool> stopping_{false};
   std::mutex lock_;
   std::vector<snmpwire::Request> requests_;
@@ -158,7 +167,7 @@ TEST_F(Snmp, AnObjectIdTheAgentRejectsIsReportedOnceThenDropped) {
 
 TEST_F(Snmp, EveryValueTypeAndItsLaterValue) {
   std::atomic<int> answered{0};
-  FakeAgent agent(kTypesAgent, [&](const snmpwire::Request &request) {
+  FakeAgent agent(kFakeAddress, [&](const snmpwire::Request &request) {
     int n = answered++;
     std::vector<snmpwire::Varbind> values = {
         {"1.3.6.1.2.1.1.3.0", snmpwire::Unsigned(snmpwire::kTimeTicks, 0x1A2B)},
@@ -169,11 +178,11 @@ TEST_F(Snmp, EveryValueTypeAndItsLaterValue) {
     return std::vector<std::string>{
         snmpwire::Message(snmpwire::kGetResponse, request.requestId, 0, 0, values)};
   });
-  if (!agent.bound()) GTEST_SKIP() << "port 161 needs root";
+  if (!agent.bound()) GTEST_SKIP() << "no fake agent on port 161 (root only): error " << agent.bindError();
   MonitorHandle *handle = Open({}, 1);
   ASSERT_NE(handle, nullptr);
   std::string param = "1.3.6.1.2.1.1.3;1.3.6.1.4.1.7.1;1.3.6.1.4.1.7.2;1.3.6.1.4.1.7.3";
-  int id = Add(handle, kTypesAgent, param);
+  int id = Add(handle, kFakeAddress, param);
   CheckResult r = Finished(handle, id);
   EXPECT_EQ(r.status, PQM_STATUS_GOOD);
   EXPECT_EQ(Texts(handle, id), (std::vector<std::string>{
@@ -201,7 +210,7 @@ TEST_F(Snmp, EveryValueTypeAndItsLaterValue) {
 // with nothing written for the host; the sample after them is answered well.
 TEST_F(Snmp, MalformedAnswersAreNotAccepted) {
   std::atomic<int> answered{0};
-  FakeAgent agent(kMalformedAgent, [&](const snmpwire::Request &request) {
+  FakeAgent agent(kFakeAddress, [&](const snmpwire::Request &request) {
     std::vector<snmpwire::Varbind> value = {{"1.3.6.1.2.1.1.3.0", snmpwire::Integer(9)}};
     std::string answer = snmpwire::Message(snmpwire::kGetResponse, request.requestId, 0, 0, value);
     const std::string malformed[] = {
@@ -214,10 +223,10 @@ TEST_F(Snmp, MalformedAnswersAreNotAccepted) {
     int n = answered++;
     return std::vector<std::string>{n < 5 ? malformed[n] : answer};
   });
-  if (!agent.bound()) GTEST_SKIP() << "port 161 needs root";
+  if (!agent.bound()) GTEST_SKIP() << "no fake agent on port 161 (root only): error " << agent.bindError();
   MonitorHandle *handle = Open({}, 1);
   ASSERT_NE(handle, nullptr);
-  int id = Add(handle, kMalformedAgent, "1.3.6.1.2.1.1.3", 5, 300);
+  int id = Add(handle, kFakeAddress, "1.3.6.1.2.1.1.3", 5, 300);
   CheckResult r = Finished(handle, id);
   EXPECT_EQ(r.status, PQM_STATUS_PARTIAL);
   EXPECT_EQ(r.good, 0);
@@ -231,11 +240,11 @@ TEST_F(Snmp, MalformedAnswersAreNotAccepted) {
 // With no object id left there is nothing to ask: no request goes out and
 // the check's sample ends by its timeout.
 TEST_F(Snmp, AnEmptyParameterSendsNothing) {
-  FakeAgent agent(kSilentAgent, [](const snmpwire::Request &) { return std::vector<std::string>{}; });
-  if (!agent.bound()) GTEST_SKIP() << "port 161 needs root";
+  FakeAgent agent(kFakeAddress, [](const snmpwire::Request &) { return std::vector<std::string>{}; });
+  if (!agent.bound()) GTEST_SKIP() << "no fake agent on port 161 (root only): error " << agent.bindError();
   MonitorHandle *handle = Open({}, 1);
   ASSERT_NE(handle, nullptr);
-  int id = Add(handle, kSilentAgent, "", 1, 300);
+  int id = Add(handle, kFakeAddress, "", 1, 300);
   CheckResult r = Finished(handle, id);
   EXPECT_EQ(r.status, PQM_STATUS_NO_REPLY);
   EXPECT_TRUE(agent.Requests().empty());
