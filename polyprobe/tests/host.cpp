@@ -87,8 +87,13 @@ void PolyprobeTest::SetUp() {
   api._pqmHookDisplay(HookLines::Hook);
 }
 
-PolyprobeTest::~PolyprobeTest() {
+void PolyprobeTest::CloseHandles() {
   for (MonitorHandle *handle : handles) api._pqmClose(handle);
+  handles.clear();
+}
+
+PolyprobeTest::~PolyprobeTest() {
+  CloseHandles();
   if (moduleOpen) {
     api._pqmHookDisplay(nullptr);
     api._pqmModuleClose();

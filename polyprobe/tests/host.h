@@ -60,6 +60,8 @@ class PolyprobeTest : public testing::Test {
   // A handle over these services (with the SNMP GET handler when `snmp`);
   // closed after the test.
   MonitorHandle *Open(const std::vector<Service> &services, int snmp = 0);
+  // Closes the handles opened so far (also done after the test).
+  void CloseHandles();
   CheckResult Result(MonitorHandle *handle, int id);
   // Waits (up to 20 s) until `done` holds; false when it never did.
   static bool WaitFor(const std::function<bool()> &done);

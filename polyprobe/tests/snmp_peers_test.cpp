@@ -91,6 +91,14 @@ class FakeAgent {
 
 class Snmp : public PolyprobeTest {
  protected:
+  // Ends the test's checks before the fake agent declared ahead of it
+  // goes: the port passes to the next test's agent, which must not hear
+  // this test's requests.
+  struct ChecksEndFirst {
+    Snmp *test;
+    ~ChecksEndFirst() { test->CloseHandles(); }
+  };
+
   // An SNMP GET check that keeps its replies, as hosts add them.
   int Add(MonitorHandle *handle, const char *host, const std::string &param, int samples = 1,
           int timeout = 1000) {
@@ -179,6 +187,7 @@ TEST_F(Snmp, EveryValueTypeAndItsLaterValue) {
         snmpwire::Message(snmpwire::kGetResponse, request.requestId, 0, 0, values)};
   });
   if (!agent.bound()) GTEST_SKIP() << "no fake agent on port 161 (root only): error " << agent.bindError();
+  ChecksEndFirst checksEndFirst{this};
   MonitorHandle *handle = Open({}, 1);
   ASSERT_NE(handle, nullptr);
   std::string param = "1.3.6.1.2.1.1.3;1.3.6.1.4.1.7.1;1.3.6.1.4.1.7.2;1.3.6.1.4.1.7.3";
@@ -224,6 +233,7 @@ TEST_F(Snmp, MalformedAnswersAreNotAccepted) {
     return std::vector<std::string>{n < 5 ? malformed[n] : answer};
   });
   if (!agent.bound()) GTEST_SKIP() << "no fake agent on port 161 (root only): error " << agent.bindError();
+  ChecksEndFirst checksEndFirst{this};
   MonitorHandle *handle = Open({}, 1);
   ASSERT_NE(handle, nullptr);
   int id = Add(handle, kFakeAddress, "1.3.6.1.2.1.1.3", 5, 300);
@@ -242,6 +252,7 @@ TEST_F(Snmp, MalformedAnswersAreNotAccepted) {
 TEST_F(Snmp, AnEmptyParameterSendsNothing) {
   FakeAgent agent(kFakeAddress, [](const snmpwire::Request &) { return std::vector<std::string>{}; });
   if (!agent.bound()) GTEST_SKIP() << "no fake agent on port 161 (root only): error " << agent.bindError();
+  ChecksEndFirst checksEndFirst{this};
   MonitorHandle *handle = Open({}, 1);
   ASSERT_NE(handle, nullptr);
   int id = Add(handle, kFakeAddress, "", 1, 300);
