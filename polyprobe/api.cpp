@@ -7,9 +7,11 @@
 #include "checks.h"
 #include "engine.h"
 #include "log.h"
+#include "ping.h"
 #include "polyprobe.h"
 #include "protocols.h"
 #include "resolver.h"
+#include "snmp.h"
 #include "text.h"
 
 #if defined(_WIN32) && !defined(_WIN64)
@@ -26,7 +28,7 @@ struct MonitorHandle {
   LockedList *checks;
   ProbeEngine *engine;
   LockedList *protocols;
-  int snmp;  // kept for the built-in SNMP handler's registration
+  int snmp;  // nonzero: the built-in SNMP GET handler is registered at each load
 };
 
 namespace {
@@ -111,12 +113,21 @@ MonitorHandle *_pqmInit(const char *descriptionPath, int snmp) {
 
 int _pqmLoadProtocolInfo(MonitorHandle *handle, const char *descriptionPath) {
   if (!handle) return -1;
-  return ProtocolListLoad(handle->protocols, descriptionPath);
+  // The built-in records replace descriptions of their names before the
+  // engine sees the new list.
+  ListGuard guard(handle->protocols);
+  int loaded = ProtocolListLoad(handle->protocols, descriptionPath);
+  Collection *handlers = ProbeHandlers(handle->engine);
+  if (handle->snmp) SnmpRegister(handlers, handle->protocols);
+  PingRegister(handlers, handle->protocols);
+  return loaded;
 }
 
 void _pqmClose(MonitorHandle *handle) {
   if (!handle) return;
   ProbeStop(handle->engine);
+  PingUnregister(nullptr, handle->protocols);
+  if (handle->snmp) SnmpUnregister(nullptr, handle->protocols);
   LockedListFree(handle->checks);
   ProtocolListFree(handle->protocols);
   delete handle;

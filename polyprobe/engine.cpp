@@ -52,6 +52,9 @@ struct PendingRequest {
   uint8_t watchedForRead;   // in the receiver's current select sets
   uint8_t watchedForWrite;
   uint8_t recorded;  // its outcome is in; it only waits to be freed
+  // Its reply is stored with the check; not for a protocol whose handler
+  // writes the check's replies itself.
+  uint8_t storesReply;
   unsigned char *sendBytes;  // the request's own copy
   int32_t sendLength;
 
@@ -133,7 +136,7 @@ void WakeReceiver(ProbeEngine *engine) {
 
 void Record(ProbeEngine *engine, PendingRequest *request, int ms, uint8_t status) {
   RecordSample(engine, request->checkId, ms, request->startTick, status, request->reply(),
-               request->received);
+               request->storesReply ? request->received : 0);
   request->recorded = 1;
   request->done = 1;
 }
@@ -316,6 +319,7 @@ struct RequestPlan {
   int sendLength = 0;
   int minimumReply = 0;
   int bufferSize = 0;
+  bool storesReply = true;
 };
 
 bool PlanRequest(ProbeEngine *engine, CheckItem *copy, RequestPlan *plan) {
@@ -328,6 +332,7 @@ bool PlanRequest(ProbeEngine *engine, CheckItem *copy, RequestPlan *plan) {
   const unsigned char *bytes = HandlerBuildRequest(engine->handlers, copy, desc, &plan->sendLength,
                                                    &plan->minimumReply, &plan->bufferSize);
   if (plan->bufferSize < 0) plan->bufferSize = 0;
+  plan->storesReply = !HandlerWritesReplies(engine->handlers, desc);
   if (plan->sendLength > 0 && bytes) {
     plan->sendBytes = static_cast<unsigned char *>(std::malloc(static_cast<size_t>(plan->sendLength)));
     if (!plan->sendBytes) return false;
@@ -338,8 +343,9 @@ bool PlanRequest(ProbeEngine *engine, CheckItem *copy, RequestPlan *plan) {
   return true;
 }
 
-// Sends a datagram request at once; a request that expects no reply has
-// then all it waited for. The caller holds the pending list's lock.
+// Sends a datagram request at once; a request that sent its datagram and
+// expects no reply has then all it waited for. One with nothing to send
+// waits for its time-out. The caller holds the pending list's lock.
 void StartDatagram(ProbeEngine *engine, PendingRequest *request) {
   if (request->sendLength > 0) {
     int sent = static_cast<int>(sendto(os::Raw(request->socket),
@@ -349,7 +355,7 @@ void StartDatagram(ProbeEngine *engine, PendingRequest *request) {
                                        AddressLength(request->transport)));
     if (sent < 0) _DebugOut(1, "!error sending packet!");
   }
-  if (request->minimumReply <= 0) {
+  if (request->minimumReply <= 0 && request->sendLength > 0) {
     request->replyTick = os::TickCount();
     request->done = 1;
     CloseRequestSocket(engine, request);
@@ -379,6 +385,7 @@ void StartRequest(ProbeEngine *engine, CheckItem *copy) {
   request->transport = plan.transport;
   request->sendBytes = plan.sendBytes;
   request->sendLength = plan.sendLength;
+  request->storesReply = plan.storesReply;
   std::memcpy(request->address, address, sizeof address);
 
   ListGuard guard(engine->pending);
@@ -644,3 +651,5 @@ int ProbePendingCount(ProbeEngine *engine) {
 }
 
 void ProbeSetCheckMode(ProbeEngine *engine) { engine->checkMode.store(true); }
+
+Collection *ProbeHandlers(ProbeEngine *engine) { return engine->handlers; }

@@ -32,5 +32,8 @@ ProbeEngine *ProbeStart(LockedList *checks, LockedList *protocols);
 void ProbeStop(ProbeEngine *engine);
 int ProbePendingCount(ProbeEngine *engine);
 void ProbeSetCheckMode(ProbeEngine *engine);
+// The engine's handler registry; changed only under the protocol list's
+// lock, under which the engine reads it.
+Collection *ProbeHandlers(ProbeEngine *engine);
 
 #endif

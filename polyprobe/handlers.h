@@ -25,13 +25,16 @@ struct ProtocolHandler {
   char *name;
   RequestBuilder builder;
   ReplyMatcher matcher;
+  // The matcher writes the check's reply list itself: the engine then
+  // stores no raw reply over what it wrote.
+  bool writesReplies;
 };
 
 Collection *HandlerListCreate();
 void HandlerListFree(Collection *registry);
 // Does nothing when a handler of that name (letter case ignored) exists.
 void HandlerRegister(Collection *registry, const char *name, RequestBuilder builder,
-                     ReplyMatcher matcher);
+                     ReplyMatcher matcher, bool writesReplies = false);
 void HandlerUnregister(Collection *registry, const char *name);
 ProtocolHandler *HandlerFind(Collection *registry, const char *name);
 
@@ -39,7 +42,28 @@ ProtocolHandler *HandlerFind(Collection *registry, const char *name);
 const unsigned char *HandlerBuildRequest(Collection *registry, CheckItem *check,
                                          ProtocolDesc *desc, int *sendLength, int *minimumReply,
                                          int *bufferSize);
+// Whether the handler of the description's name writes its own replies.
+bool HandlerWritesReplies(Collection *registry, const ProtocolDesc *desc);
 int HandlerMatchReply(Collection *registry, CheckItem *check, ProtocolDesc *desc,
                       PendingRequest *request, const unsigned char *reply, int received);
+
+
+// A built-in protocol: its handler, and under the protocol list's lock a
+// fresh record of its name (replacing any description of that name) with
+// a zeroed send buffer of `sendSize` bytes, also the send length until the
+// first request is built. A record that can't be made is left out.
+struct BuiltinProtocol {
+  const char *name;
+  const char *info;  // null: none
+  int transport;
+  int port;
+  int sendSize;
+  RequestBuilder builder;
+  ReplyMatcher matcher;
+  bool writesReplies;
+};
+void BuiltinRegister(Collection *registry, LockedList *protocols, const BuiltinProtocol &builtin);
+// Removes the handler (when a registry is given) and the record.
+void BuiltinUnregister(Collection *registry, LockedList *protocols, const char *name);
 
 #endif

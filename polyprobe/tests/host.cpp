@@ -1,5 +1,7 @@
 #include "host.h"
 
+#include "netsys.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -53,6 +55,15 @@ int PeerPort(const std::string &name) {
   return 0;
 }
 
+bool RawIcmpAllowed() {
+  bool started = os::SocketsStart();
+  os::Socket probe = static_cast<os::Socket>(socket(AF_INET, SOCK_RAW, 1));
+  bool raw = probe != os::kInvalidSocket;
+  if (raw) os::SocketClose(probe);
+  if (started) os::SocketsStop();
+  return raw;
+}
+
 std::mutex HookLines::lock;
 std::vector<std::pair<int, std::string>> HookLines::lines;
 
@@ -76,18 +87,23 @@ void PolyprobeTest::SetUp() {
   api._pqmHookDisplay(HookLines::Hook);
 }
 
-PolyprobeTest::~PolyprobeTest() {
+void PolyprobeTest::CloseHandles() {
   for (MonitorHandle *handle : handles) api._pqmClose(handle);
+  handles.clear();
+}
+
+PolyprobeTest::~PolyprobeTest() {
+  CloseHandles();
   if (moduleOpen) {
     api._pqmHookDisplay(nullptr);
     api._pqmModuleClose();
   }
 }
 
-MonitorHandle *PolyprobeTest::Open(const std::vector<Service> &services) {
+MonitorHandle *PolyprobeTest::Open(const std::vector<Service> &services, int snmp) {
   const testing::TestInfo *test = testing::UnitTest::GetInstance()->current_test_info();
   std::string path = WriteTempFile(std::string(test->name()) + ".dat", DescriptionFile(services));
-  MonitorHandle *handle = api._pqmInit(path.c_str(), 0);
+  MonitorHandle *handle = api._pqmInit(path.c_str(), snmp);
   if (handle) handles.push_back(handle);
   return handle;
 }

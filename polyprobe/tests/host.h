@@ -42,6 +42,9 @@ std::string WriteTempFile(const std::string &name, const std::string &bytes);
 // The port of a peer started for the tests; 0 when the peers don't run.
 int PeerPort(const std::string &name);
 
+// Whether this process may open raw ICMP sockets (root only).
+bool RawIcmpAllowed();
+
 // Lines the library logged through the host's display hook.
 struct HookLines {
   static void Hook(int level, const char *text);
@@ -54,8 +57,11 @@ class PolyprobeTest : public testing::Test {
  protected:
   ~PolyprobeTest() override;
   void SetUp() override;
-  // A handle over these services; closed after the test.
-  MonitorHandle *Open(const std::vector<Service> &services);
+  // A handle over these services (with the SNMP GET handler when `snmp`);
+  // closed after the test.
+  MonitorHandle *Open(const std::vector<Service> &services, int snmp = 0);
+  // Closes the handles opened so far (also done after the test).
+  void CloseHandles();
   CheckResult Result(MonitorHandle *handle, int id);
   // Waits (up to 20 s) until `done` holds; false when it never did.
   static bool WaitFor(const std::function<bool()> &done);

@@ -3,7 +3,9 @@
 # 127.0.0.1: Python's HTTP server, and socat as a TCP banner service, a
 # service that closes at once, a silent one and a UDP echo service. Their
 # ports go to <dir>/peers.txt ("name port" lines), a port nobody listens on
-# as "refused".
+# as "refused". As root, Debian's SNMP agent answers on 127.77.0.1 port 161
+# (the port the library sends to) with its own configuration; the line
+# "snmpd 161" says it runs.
 #   peers.sh start <dir> | peers.sh stop <dir>
 set -eu
 dir=$2
@@ -38,6 +40,7 @@ start() {
   launch socat -T1 UDP4-RECVFROM:"$udpecho",bind=127.0.0.1,fork EXEC:cat
   printf 'http %s\nbanner %s\ncloser %s\nsilent %s\nudpecho %s\nrefused %s\n' \
     "$http" "$banner" "$closer" "$silent" "$udpecho" "$refused" >"$dir/peers.txt"
+  start_snmpd
   # Ready once each TCP peer accepts.
   for port in "$http" "$banner" "$closer" "$silent"; do
     tries=0
@@ -47,6 +50,44 @@ start() {
       sleep 0.1
     done
   done
+}
+
+snmp_address=127.77.0.1
+
+# Whether the agent answers a GetNextRequest for 1.3.6.1.2.1.1.
+snmp_answers() {
+  python3 - "$snmp_address" <<'PY'
+import socket, sys
+request = bytes.fromhex("302302010004066f7263686964a116020101020100020100300b300906052b060102010500")
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.settimeout(0.3)
+s.sendto(request, (sys.argv[1], 161))
+s.recv(2048)
+PY
+}
+
+start_snmpd() {
+  command -v snmpd >/dev/null && [ "$(id -u)" = 0 ] || return 0
+  mkdir -p "$dir/snmp"
+  cat >"$dir/snmpd.conf" <<CONF
+agentaddress udp:$snmp_address:161
+view probed included .1.3.6.1.2.1.1
+view probed included .1.3.6.1.4.1.8072.9999
+rocommunity orchid 127.0.0.0/8 -V probed
+sysservices 72
+override .1.3.6.1.4.1.8072.9999.1.0 integer -5
+override .1.3.6.1.4.1.8072.9999.2.0 counter 6699
+override .1.3.6.1.4.1.8072.9999.3.0 uinteger 4294967295
+override .1.3.6.1.4.1.8072.9999.4.0 octet_str "orchid house"
+CONF
+  launch env SNMP_PERSISTENT_DIR="$dir/snmp" snmpd -f -C -c "$dir/snmpd.conf" \
+    -Lf "$dir/snmpd.log" -p "$dir/snmpd.pid"
+  tries=0
+  until snmp_answers 2>/dev/null; do
+    tries=$((tries + 1))
+    [ $tries -lt 30 ] || { echo "snmpd did not answer" >&2; exit 1; }
+  done
+  echo "snmpd 161" >>"$dir/peers.txt"
 }
 
 stop() {
