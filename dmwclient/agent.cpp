@@ -1,5 +1,7 @@
 #include "agent.h"
 
+#include "classmgr.h"
+#include "csched.h"
 #include "dmwclnt.h"
 #include "evclnt.h"
 #include "globals.h"
@@ -16,13 +18,13 @@ extern "C" {
 
 void DMW_STDCALL InitAgent(const char *baseDir, const char *computerName,
                            const char *agentTypeName) {
-  // The settings come first: every module reads them. The class manager
-  // comes up between the settings and the temporary-file manager; the
-  // scheduler between the table and the event client; the replicator and
-  // the alerter after it, in that order.
+  // The settings come first: every module reads them. A module that fails
+  // to come up has logged why and stays inert; the others still start.
   LoadGlobals(baseDir, computerName, agentTypeName);
+  ClassMgrInit();
   TmpMgrInit();
   ConnTableInit();
+  SchedulerInit();
   EvClntInit();
 }
 
@@ -34,11 +36,13 @@ int StartAgent(void) {
 }
 
 void StopAgent(void) {
-  // The replicator, the scheduler and the alerter go down before the
-  // connection table; the class manager between the event client and the
-  // temporary-file manager; the settings last.
+  // The threads that make requests stop before the connection table goes;
+  // the scheduler's running objects are freed while the class manager is
+  // still up; the settings go last.
+  SchedulerStop();
   ConnTableDone();
   EvClntDone();
+  ClassMgrDone();
   TmpMgrDone();
   FreeGlobals();
 }
@@ -56,12 +60,11 @@ int DMW_STDCALL SetProbesLoaded(int count) {
 
 void DMW_STDCALL DispMsg(int level, const char *text) { _DebugOut(level, "%s", TextOrEmpty(text)); }
 
-// A client has no agent threads but the event listener: besides the
-// connection table, the temporary-file manager and the event client it
-// brings up the class manager (before the table), and takes them down in
-// the reverse order.
+// A client has no agent threads but the event listener; the settings stay
+// after the stop.
 void _StartClient(const char *baseDir, const char *name) {
   InitClientGlobals(baseDir, name);
+  ClassMgrInit();
   ConnTableInit();
   TmpMgrInit();
   EvClntInit();
@@ -71,6 +74,7 @@ void _StopClient(void) {
   EvClntDone();
   TmpMgrDone();
   ConnTableDone();
+  ClassMgrDone();
 }
 
 DisplayHook _HookDisplay(DisplayHook hook) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -15,6 +16,8 @@
 #include <vector>
 
 #include "agent.h"
+#include "classmgr.h"
+#include "csched.h"
 #include "dmwclnt.h"
 #include "dynlib.h"
 #include "evclnt.h"
@@ -329,6 +332,48 @@ TEST_F(HostTest, NotifyProbesTellsTheComponents) {
   EXPECT_EQ(EventsOf(0), std::vector<std::string>{"-1"});
   EXPECT_EQ(+Data().ProbesLoaded, 0);
   dmw->StopAgent();
+}
+
+// A host's class of local objects, counting what the library did with it.
+std::atomic<int> g_created{0};
+std::atomic<int> g_freed{0};
+int g_objectData;
+
+void *CountedCreate(int, void *) {
+  g_created++;
+  return &g_objectData;
+}
+int FinishedRequest(void *, int, void *, void *buffer, int *) {
+  if (buffer) *static_cast<int *>(buffer) = 0;  // still running
+  return 0;
+}
+void CountedFree(void *) { g_freed++; }
+const ClassCallbacks kHostClass = {CountedCreate, FinishedRequest, CountedFree};
+
+TEST_F(HostTest, AgentRunsTheHostsScheduledWorkUntilItStops) {
+  auto registerClass = library->get<decltype(&::_cmRegisterClass)>("_cmRegisterClass");
+  auto schedule = library->get<decltype(&::_ScheduleInternalWork)>("_ScheduleInternalWork");
+  auto createObject = library->get<decltype(&::_ObjCreate)>("_ObjCreate");
+  ASSERT_TRUE(registerClass && schedule && createObject);
+  g_created = g_freed = 0;
+  dmw->InitAgent(base.c_str(), "HOST", "agent");
+  ASSERT_EQ(registerClass(0x4000, &kHostClass), 1);
+  // Once a day from midnight to the day's end, never run: due at once.
+  EXPECT_GT(schedule(0x4000, "host work", 0, "0|0|7f|0|15180", nullptr), 0);
+  for (int i = 0; i < 500 && g_created == 0; i++)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(g_created, 1) << "the scheduler created the task's object";
+  dmw->StopAgent();
+  EXPECT_EQ(g_freed, 1) << "the stop freed the running object";
+  EXPECT_EQ(registerClass(0x4000, &kHostClass), 0) << "stopped: no class manager";
+  EXPECT_EQ(schedule(0x4000, "host work", 0, "0|0|7f|0|15180", nullptr), 0);
+
+  dmw->_StartClient(base.c_str(), "console");
+  ASSERT_EQ(registerClass(0x4000, &kHostClass), 1) << "a client has local objects too";
+  EXPECT_GE(createObject(1, 0x4000, nullptr), 0);
+  dmw->_StopClient();
+  EXPECT_EQ(g_freed, 2);
+  EXPECT_EQ(registerClass(0x4000, &kHostClass), 0);
 }
 
 TEST_F(HostTest, TimeConversionThroughTheLibrary) {
