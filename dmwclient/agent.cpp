@@ -1,5 +1,6 @@
 #include "agent.h"
 
+#include "alclnt.h"
 #include "classmgr.h"
 #include "csched.h"
 #include "dmwclnt.h"
@@ -26,6 +27,7 @@ void DMW_STDCALL InitAgent(const char *baseDir, const char *computerName,
   ConnTableInit();
   SchedulerInit();
   EvClntInit();
+  AlerterInit();
 }
 
 int StartAgent(void) {
@@ -40,6 +42,7 @@ void StopAgent(void) {
   // the scheduler's running objects are freed while the class manager is
   // still up; the settings go last.
   SchedulerStop();
+  AlerterDone();
   ConnTableDone();
   EvClntDone();
   ClassMgrDone();

@@ -351,6 +351,12 @@ int SendAlertRequest(int slot, xtime_t time, int type, const void *data, int len
       .Send(slot, nullptr, nullptr);
 }
 
+void ShutConnection(int slot) {
+  TableLocked locked;
+  auto *conn = static_cast<ServerConn *>(_Co_Get(locked.table(), slot));
+  if (conn) ShutdownSocket(conn);
+}
+
 // ---- exports ---------------------------------------------------------------
 
 extern "C" {

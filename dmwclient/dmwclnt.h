@@ -41,6 +41,13 @@ int ConnTableInit();  // 0, or -1 when the table can't be made
 void ConnTableDone(); // closes every connection, waiting for requests on it
 
 int SendAlertRequest(int slot, xtime_t time, int type, const void *data, int length);
+// The most data one alert request carries.
+enum { DMW_MAX_ALERT_DATA = DMW_MAX_PACKET - DMW_REQUEST_HEADER - 12 };
+
+// Shuts the slot's socket both ways, so that a request waiting on it fails
+// at once (a thread's stop uses it); the slot stays, and its next
+// _DMWOpen reconnects.
+void ShutConnection(int slot);
 
 extern "C" {
 

@@ -214,6 +214,22 @@ struct Upload {
 
 }  // namespace
 
+std::string ConfigFilePath(const char *name) {
+  return LocalPath(TextOrEmpty(Globals().cfgPath), name, ".cfg");
+}
+
+ConfigOnRegistration RefreshConfigOnRegistration(const char *name, int code, const void *data,
+                                                 int slot) {
+  if (code == 0) return ConfigOnRegistration::Ignored;
+  if (slot == -1 || !data) return ConfigOnRegistration::Kept;
+  int status;
+  std::memcpy(&status, data, sizeof status);
+  bool exists = FileExists(ConfigFilePath(name).c_str());
+  if (status == 0 && exists) return ConfigOnRegistration::Kept;
+  _RetrieveConfig(slot, name, status != 0 && exists);
+  return ConfigOnRegistration::Fetched;
+}
+
 int DBFileSeek(DBHandle *handle, int offset) {
   if (!handle) return -1;
   char body[4];
@@ -353,7 +369,7 @@ int _RetrieveConfig(int slot, const char *name, int deleteFirst) {
   _DebugOut(9, "dmwclnt: reading configuration for %s\n", name);
   const Settings &settings = Globals();
   const char *directory = TextOrEmpty(settings.cfgPath);
-  if (deleteFirst) std::remove(LocalPath(directory, name, ".cfg").c_str());
+  if (deleteFirst) std::remove(ConfigFilePath(name).c_str());
   int own = -1;
   if (slot == -1) {
     if (!settings.server) return -1;

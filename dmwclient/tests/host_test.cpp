@@ -214,7 +214,8 @@ TEST_F(HostTest, AgentCycleRunsTwiceAgainstTheServerAndTheLibraryUnloads) {
     int port = WaitForListener();
     ASSERT_NE(port, 0);
     ports.push_back(port);
-    EXPECT_EQ(dmw->_DMWRegisterForEvent("Component", ComponentCallback), 1);
+    // The library's own components registered before the host's.
+    EXPECT_GT(dmw->_DMWRegisterForEvent("Component", ComponentCallback), 1);
     EXPECT_EQ(dmw->StartAgent(), 1);
     EXPECT_TRUE(HasLine("Dunmorrow Agent:  HOST\n"));
     EXPECT_TRUE(HasLine("Dunmorrow Server: 127.0.0.1\n"));
@@ -236,8 +237,12 @@ TEST_F(HostTest, AgentCycleRunsTwiceAgainstTheServerAndTheLibraryUnloads) {
     EXPECT_EQ(identifies[round].body, Bytes().Str("HOST").Int(ports[round]).Int(2).str());
   for (const auto &connect : server.FramesOf(5))
     EXPECT_EQ(connect.body, Bytes().Int(1).Str("probe agent").Int(1).str());
-  for (const auto &registration : server.FramesOf(2))
-    EXPECT_EQ(registration.body, Bytes().Str("Component").str());
+  std::vector<std::string> registered;
+  for (const auto &registration : server.FramesOf(2)) registered.push_back(registration.body);
+  EXPECT_NE(std::find(registered.begin(), registered.end(), Bytes().Str("Component").str()),
+            registered.end());
+  EXPECT_NE(std::find(registered.begin(), registered.end(), Bytes().Str("alerter").str()),
+            registered.end());
   EXPECT_EQ(server.Handshakes(),
             std::vector<std::string>(2, std::string(trendserver::kHandshakeLine)));
 
@@ -324,7 +329,7 @@ TEST_F(HostTest, NotifyProbesWaitsForTheCounter) {
 
 TEST_F(HostTest, NotifyProbesTellsTheComponents) {
   dmw->InitAgent(base.c_str(), "HOST", "agent");
-  EXPECT_EQ(dmw->_DMWRegisterForEvent("probes", ProbesCallback), 1);
+  EXPECT_GT(dmw->_DMWRegisterForEvent("probes", ProbesCallback), 0);
   dmw->NotifyProbes();
   EXPECT_TRUE(EventsOf(0).empty()) << "nothing loaded: nothing is called";
   dmw->SetProbesLoaded(1);

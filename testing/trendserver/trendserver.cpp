@@ -278,8 +278,9 @@ bool FakeTrendServer::ServeFrame(Connection &connection) {
   switch (reply.fault) {
     case Fault::None:
       break;
-    case Fault::Delay:
-      os::SleepMs(reply.delayMs);
+    case Fault::Delay:  // in slices, so that the server's end cuts it short
+      for (unsigned waited = 0; waited < reply.delayMs && !stop_; waited += kPollMs)
+        os::SleepMs(kPollMs);
       break;
     case Fault::CloseInsteadOfReply:
       return false;
@@ -451,6 +452,22 @@ std::vector<Frame> FakeTrendServer::FramesOf(unsigned code) const {
   for (const Frame &frame : frames_)
     if (frame.code == code) matching.push_back(frame);
   return matching;
+}
+
+std::vector<Alert> FakeTrendServer::Alerts() const {
+  constexpr unsigned kAlertRequest = 0x1005;
+  std::vector<Alert> alerts;
+  for (const Frame &frame : FramesOf(kAlertRequest)) {
+    Reader body(frame.body);
+    Alert alert;
+    alert.connection = frame.connection;
+    alert.type = body.Int();
+    alert.wireTime = body.Int();
+    int32_t length = body.Int();
+    alert.data = body.Rest().substr(0, length < 0 ? 0 : static_cast<size_t>(length));
+    alerts.push_back(alert);
+  }
+  return alerts;
 }
 
 void FakeTrendServer::ClearFrames() {

@@ -94,6 +94,14 @@ struct Frame {
   std::string body;
 };
 
+// An alert request as the server received it.
+struct Alert {
+  int connection = 0;
+  int32_t type = 0;
+  int32_t wireTime = 0;  // local wall-clock seconds
+  std::string data;      // as many bytes as the alert's length field gives
+};
+
 // A file of the server's file store.
 struct StoredFile {
   std::string bytes;
@@ -115,6 +123,8 @@ class FakeTrendServer {
 
   std::vector<Frame> Frames() const;
   std::vector<Frame> FramesOf(unsigned code) const;
+  // The alert sink: every alert request received, in arrival order.
+  std::vector<Alert> Alerts() const;
   void ClearFrames();
   // Waits until `count` frames of `code` (any code: -1) have arrived.
   bool WaitForFrames(int code, size_t count, unsigned timeoutMs) const;
