@@ -6,6 +6,7 @@
 #include "dmwclnt.h"
 #include "evclnt.h"
 #include "globals.h"
+#include "replictr.h"
 #include "tmpmgr.h"
 #include "os.h"
 
@@ -27,6 +28,7 @@ void DMW_STDCALL InitAgent(const char *baseDir, const char *computerName,
   ConnTableInit();
   SchedulerInit();
   EvClntInit();
+  ReplicatorInit();
   AlerterInit();
 }
 
@@ -41,6 +43,7 @@ void StopAgent(void) {
   // The threads that make requests stop before the connection table goes;
   // the scheduler's running objects are freed while the class manager is
   // still up; the settings go last.
+  ReplicatorDone();
   SchedulerStop();
   AlerterDone();
   ConnTableDone();

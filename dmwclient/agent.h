@@ -2,10 +2,11 @@
 // down.
 //
 // Agent mode: InitAgent loads dmwagent.cfg, sets up the class manager, the
-// temporary-file manager and the connection table, and starts the
-// scheduler, the event listener and the alerter; StartAgent announces the
-// agent and starts registering the host's components with the server;
-// StopAgent stops the scheduler and the alerter, closes every connection, stops the event client, frees the
+// temporary-file manager and the connection table, starts the scheduler
+// and the event listener, registers the trend replicator and starts the
+// alerter; StartAgent announces the agent and starts registering the
+// host's components with the server; StopAgent stops the replicator, the
+// scheduler and the alerter, closes every connection, stops the event client, frees the
 // local objects and the settings. Client mode: _StartClient derives the
 // settings from the base directory, sets up the class manager, the
 // connection table and the temporary-file manager and starts the event

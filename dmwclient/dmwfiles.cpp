@@ -170,7 +170,7 @@ struct Upload {
   int64_t sent = 0;  // the file's bytes the server holds
 
   void Fail() {
-    *stop = 2;
+    SetStopByte(stop, 2);
     failed = true;
   }
 
@@ -194,12 +194,16 @@ struct Upload {
       _DebugOut(9, "dmwclnt: _SendFile sending %s\n", path);
     }
     SendBlocks(file);
-    _DebugOut(9, "dmwclnt: _SendFile - closing local file (%d)\n", *stop);
+    _DebugOut(9, "dmwclnt: _SendFile - closing local file (%d)\n", StopByte(stop));
     std::fclose(file);
   }
 
   void SendBlocks(FILE *file) {
-    while (!*stop) {
+    for (;;) {
+      if (StopByte(stop)) {  // stopped before the end: not sent whole
+        failed = true;
+        return;
+      }
       size_t length = std::fread(buffer, 1, static_cast<size_t>(blockSize), file);
       if (std::ferror(file)) return Fail();
       if (length == 0) return;

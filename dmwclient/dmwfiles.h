@@ -66,7 +66,8 @@ NETMON_EXPORT int _DBClose(DBHandle *handle);
 NETMON_EXPORT int _RetrieveFile(int slot, int objectClass, const char *directory,
                                 const char *name, const char *extension);
 // Uploads `path` as `remoteName` in blocks of blockSize from `buffer`. The
-// final close's result, or -1 when the transfer failed (then *stop is 2).
+// final close's result, or -1 when the transfer failed (then *stop is 2)
+// or was stopped (another thread set *stop, see StopByte) before the end.
 NETMON_EXPORT int __SendFile(DBHandle *handle, int force, char *buffer, int blockSize,
                              const char *path, const char *remoteName, char *stop);
 NETMON_EXPORT int _SendFile(int slot, int objectClass, const char *directory, const char *name,

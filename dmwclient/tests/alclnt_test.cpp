@@ -8,7 +8,6 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,19 +31,6 @@ using trendserver::StoredFile;
 
 constexpr unsigned kConnect = 5, kAlert = 0x1005;
 
-std::mutex g_linesLock;
-std::vector<std::string> g_lines;
-
-void RecordLine(int, const char *text) {
-  std::lock_guard<std::mutex> guard(g_linesLock);
-  g_lines.emplace_back(text);
-}
-
-bool Logged(const std::string &text) {
-  std::lock_guard<std::mutex> guard(g_linesLock);
-  return std::find(g_lines.begin(), g_lines.end(), text) != g_lines.end();
-}
-
 class AlerterTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -56,11 +42,8 @@ class AlerterTest : public ::testing::Test {
     LoadGlobals(base.c_str(), "ALERTS", "probe agent");
     ASSERT_EQ(ConnTableInit(), 0);
     ASSERT_EQ(TmpMgrInit(), 0);  // downloads go through it
-    {
-      std::lock_guard<std::mutex> guard(g_linesLock);
-      g_lines.clear();
-    }
-    LogSetHook(RecordLine);
+    LogLines::Clear();
+    LogSetHook(LogLines::Record);
   }
   void TearDown() override {
     AlerterDone();
@@ -143,7 +126,7 @@ TEST_F(AlerterTest, BudgetAndRefusedAlerts) {
   std::string block(1000, 'b');
   for (int i = 1; i <= 5; i++) EXPECT_EQ(Send(i, block), 0) << i;
   EXPECT_EQ(Send(6, block), -1);
-  EXPECT_TRUE(Logged("alclnt: can't add event. MaxAlertsMem exceeded (5080)\n"));
+  EXPECT_TRUE(LogLines::StartingWith("alclnt: can't add event. MaxAlertsMem exceeded (5080)\n"));
 
   // Delivered, the alerts give their memory back.
   server.Resume();
@@ -181,7 +164,7 @@ TEST_F(AlerterTest, StopEndsTheThreadWhileItWaitsOnTheServer) {
   auto start = Clock::now();
   AlerterDone();
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
-  EXPECT_TRUE(Logged("Alerter thread terminated\n")) << "the stop waited for the thread";
+  EXPECT_TRUE(LogLines::StartingWith("Alerter thread terminated\n")) << "the stop waited for the thread";
   EXPECT_EQ(Send(3, "late"), -1);
 }
 

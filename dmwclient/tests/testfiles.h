@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "globals.h"
 
@@ -48,6 +51,36 @@ inline std::string FileBytes(const std::string &path) {
 
 inline void WriteFileBytes(const std::string &path, const std::string &bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The library's log lines, recorded by a display hook (Record).
+class LogLines {
+ public:
+  static void Record(int, const char *text) {
+    std::lock_guard<std::mutex> guard(lock_);
+    lines_.emplace_back(text);
+  }
+  static void Clear() {
+    std::lock_guard<std::mutex> guard(lock_);
+    lines_.clear();
+  }
+  static size_t StartingWith(const std::string &prefix) {
+    std::lock_guard<std::mutex> guard(lock_);
+    return static_cast<size_t>(std::count_if(lines_.begin(), lines_.end(), [&](const std::string &line) {
+      return line.compare(0, prefix.size(), prefix) == 0;
+    }));
+  }
+
+ private:
+  static inline std::mutex lock_;
+  static inline std::vector<std::string> lines_;
+};
+
+// Bytes that show where they were cut or misplaced.
+inline std::string Pattern(size_t length) {
+  std::string bytes(length, '\0');
+  for (size_t i = 0; i < length; i++) bytes[i] = static_cast<char>('A' + (i * 7 + i / 251) % 26);
+  return bytes;
 }
 
 // dmwagent.cfg as the agent writes it when it found none in `base`.
