@@ -40,9 +40,11 @@ int StartAgent(void) {
 }
 
 void StopAgent(void) {
-  // The threads that make requests stop before the connection table goes;
-  // the scheduler's running objects are freed while the class manager is
-  // still up; the settings go last.
+  // No thread may wait on the server: the sockets are shut first. The
+  // threads that make requests stop before the connection table goes; the
+  // scheduler's running objects are freed while the class manager is still
+  // up; the settings go last.
+  ShutAllConnections();
   ReplicatorDone();
   SchedulerStop();
   AlerterDone();

@@ -1,10 +1,12 @@
 #include "dmwclnt.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "collection.h"
 #include "cursor.h"
@@ -82,9 +84,34 @@ void ShutdownSocket(const ServerConn *conn) {
   if (IsOpen(s)) shutdown(Raw(s), kShutdownBoth);
 }
 
+// The sockets of every connection, kept apart from the table under a lock
+// of their own, so that a stop can shut them all while a thread holds the
+// table's lock waiting for a connection's.
+Sem *SocketsLock() {
+  static LifetimeLock lock;
+  return lock.get();
+}
+std::vector<os::Socket> g_liveSockets;  // under SocketsLock
+bool g_shutAll = false;                 // under SocketsLock: no new socket may stay
+
+// False when the connections are being shut: the socket must not be used.
+bool TrackSocket(os::Socket s) {
+  SemLocked locked(SocketsLock());
+  if (g_shutAll) return false;
+  g_liveSockets.push_back(s);
+  return true;
+}
+
+void UntrackSocket(os::Socket s) {
+  SemLocked locked(SocketsLock());
+  g_liveSockets.erase(std::remove(g_liveSockets.begin(), g_liveSockets.end(), s),
+                      g_liveSockets.end());
+}
+
 void CloseSocket(ServerConn *conn) {
   os::Socket s = conn->socket.exchange(kClosedSocket);
   if (!IsOpen(s)) return;
+  UntrackSocket(s);
   shutdown(Raw(s), kShutdownBoth);
   os::SocketClose(s);
 }
@@ -101,7 +128,7 @@ os::Socket ConnectServer(const char *host, int port) {
   auto s = static_cast<os::Socket>(raw);
   if (s == os::kInvalidSocket) return os::kInvalidSocket;
   if (connect(raw, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
-      !SendAll(s, kHandshake, static_cast<int>(sizeof kHandshake - 1))) {
+      !SendAll(s, kHandshake, static_cast<int>(sizeof kHandshake - 1)) || !TrackSocket(s)) {
     os::SocketClose(s);
     return os::kInvalidSocket;
   }
@@ -314,6 +341,10 @@ int ConfigList(int slot, int list, char *reply, int *replyLength) {
 // ---- table set-up and tear-down --------------------------------------------
 
 int ConnTableInit() {
+  {
+    SemLocked sockets(SocketsLock());
+    g_shutAll = false;
+  }
   TableLocked locked;
   if (CnAccess() && !CnConn && os::SocketsStart()) {
     CnConn = _Co_Create(2, 2, DestroyConn);
@@ -349,6 +380,12 @@ int SendAlertRequest(int slot, xtime_t time, int type, const void *data, int len
       .Int(bytes)
       .Buf(data, bytes)
       .Send(slot, nullptr, nullptr);
+}
+
+void ShutAllConnections() {
+  SemLocked locked(SocketsLock());
+  g_shutAll = true;
+  for (os::Socket s : g_liveSockets) shutdown(Raw(s), kShutdownBoth);
 }
 
 void ShutConnection(int slot) {

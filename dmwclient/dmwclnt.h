@@ -39,6 +39,10 @@ enum { DMW_NO_REPLY = 0xFFFF, DMW_MAX_PACKET = 0xFFFF, DMW_REQUEST_HEADER = 6 };
 
 int ConnTableInit();  // 0, or -1 when the table can't be made
 void ConnTableDone(); // closes every connection, waiting for requests on it
+// The start of a tear-down: shuts every connection's socket at once, without
+// waiting for the table's lock, and lets no new socket open until the next
+// ConnTableInit; requests waiting on the server fail.
+void ShutAllConnections();
 
 int SendAlertRequest(int slot, xtime_t time, int type, const void *data, int length);
 // The most data one alert request carries.
