@@ -170,23 +170,35 @@ FakeTrendServer::~FakeTrendServer() {
   {
     std::lock_guard<std::mutex> guard(listenLock_);
     CloseSocket(listener_);
+    CloseSocket(placeholder_);
   }
   DropConnections();
   for (auto &thread : threads_) thread.join();
 }
 
-bool FakeTrendServer::Listen(int port) {
+os::Socket FakeTrendServer::BindPort(int port) {
   RawSocket raw = socket(AF_INET, SOCK_STREAM, 0);
   auto s = static_cast<os::Socket>(raw);
-  if (s == os::kInvalidSocket) return false;
+  if (s == os::kInvalidSocket) return s;
   int yes = 1;
   setsockopt(raw, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char *>(&yes), sizeof yes);
   sockaddr_in address = LoopbackAddress(port);
-  if (bind(raw, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
-      listen(raw, 16) != 0) {
+  if (bind(raw, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+    os::SocketClose(s);
+    return os::kInvalidSocket;
+  }
+  return s;
+}
+
+bool FakeTrendServer::Listen(int port) {
+  os::Socket s = BindPort(port);
+  if (s == os::kInvalidSocket) return false;
+  RawSocket raw = Raw(s);
+  if (listen(raw, 16) != 0) {
     os::SocketClose(s);
     return false;
   }
+  sockaddr_in address = LoopbackAddress(port);
   socklen_t length = sizeof address;
   getsockname(raw, reinterpret_cast<sockaddr *>(&address), &length);
   std::lock_guard<std::mutex> guard(listenLock_);
@@ -523,12 +535,14 @@ void FakeTrendServer::SendUnasked(const std::string &bytes) {
 void FakeTrendServer::Refuse() {
   std::lock_guard<std::mutex> guard(listenLock_);
   CloseSocket(listener_);
+  if (placeholder_ == os::kInvalidSocket) placeholder_ = BindPort(port_);
 }
 
 void FakeTrendServer::Resume() {
   {
     std::lock_guard<std::mutex> guard(listenLock_);
     if (listener_ != os::kInvalidSocket) return;
+    CloseSocket(placeholder_);
   }
   Listen(port_);
 }

@@ -135,7 +135,10 @@ class FakeTrendServer {
 
   void DropConnections();                        // closes every open connection
   void SendUnasked(const std::string &bytes);    // on every open connection
-  void Refuse();   // stops listening: connects are refused
+  // Stops listening: connects are refused. The port stays bound meanwhile,
+  // so that no other program's socket takes it and gets this server's
+  // connects.
+  void Refuse();
   void Resume();   // listens again on the same port
 
   // The file store: remote-object requests (create, request, close) of any
@@ -165,6 +168,7 @@ class FakeTrendServer {
   bool StoreAnswer(const Frame &frame, Reply *reply);  // false: cut the connection
   bool StoreRequest(Reader &body, unsigned capacity, Reply *reply);  // under lock_
   bool Listen(int port);
+  os::Socket BindPort(int port);  // bound with address reuse, not yet listening
   void Record(Frame frame);
 
   int port_ = 0;
@@ -172,6 +176,7 @@ class FakeTrendServer {
   mutable std::mutex lock_;
   mutable std::condition_variable changed_;
   os::Socket listener_ = os::kInvalidSocket;  // under listenLock_
+  os::Socket placeholder_ = os::kInvalidSocket;  // bound while refusing, under listenLock_
   std::mutex listenLock_;
   std::vector<std::shared_ptr<Connection>> connections_;
   std::vector<std::thread> threads_;
