@@ -29,6 +29,7 @@ namespace {
 const char kHandshake[] = "VEXLO DUNMORROW 2.X\r\n";
 constexpr os::Socket kClosedSocket = 0;
 constexpr int kBusyPollMs = 250;
+constexpr uint32_t kReplySliceMs = 250;  // how soon a waiting request sees a stop
 
 // Request codes.
 enum : unsigned {
@@ -92,7 +93,7 @@ Sem *SocketsLock() {
   return lock.get();
 }
 std::vector<os::Socket> g_liveSockets;  // under SocketsLock
-bool g_shutAll = false;                 // under SocketsLock: no new socket may stay
+std::atomic<bool> g_shutAll{false};    // set under SocketsLock: no new socket may stay
 
 // False when the connections are being shut: the socket must not be used.
 bool TrackSocket(os::Socket s) {
@@ -264,6 +265,23 @@ int DataLength(const void *data, int length) { return data && length > 0 ? lengt
 
 // One exchange on a locked connection: the capacity field, the stale-data
 // test, the send and the reply.
+// Waits for the reply's first bytes in slices, so that a stop that shut the
+// socket is seen even where the shut does not wake a waiting thread; false
+// on time-out or stop. *left is what remains of the time-out.
+bool AwaitReply(const ServerConn *conn, os::Socket s, uint32_t timeoutMs, uint32_t *left) {
+  uint32_t start = os::TickCount();
+  for (;;) {
+    uint32_t waited = os::TickCount() - start;
+    if (waited >= timeoutMs || conn->shut || conn->closing || g_shutAll) return false;
+    uint32_t slice = timeoutMs - waited < kReplySliceMs ? timeoutMs - waited : kReplySliceMs;
+    int ready = os::SocketWaitReadable(s, slice);
+    if (ready != 0) {  // bytes, a close or an error: the reply's reading tells which
+      *left = timeoutMs - waited;
+      return true;
+    }
+  }
+}
+
 int Transact(ServerConn *conn, char *packet, int length, char *reply, int *capacity) {
   int asked = capacity ? *capacity : DMW_NO_REPLY;
   if (capacity) *capacity = 0;
@@ -279,9 +297,10 @@ int Transact(ServerConn *conn, char *packet, int length, char *reply, int *capac
   if (!IsOpen(s) || os::SocketWaitReadable(s, 0) != 0) return -1;
   if (!SendAll(s, packet, length)) return -1;
   if (!wantsReply) return 0;
+  uint32_t left = 0;
+  if (!AwaitReply(conn, s, static_cast<uint32_t>(Globals().rcvTimeOutMs), &left)) return -1;
   int received = 0;
-  int status = RecvReply(s, reply, asked, &received,
-                         static_cast<uint32_t>(Globals().rcvTimeOutMs));
+  int status = RecvReply(s, reply, asked, &received, left);
   if (capacity && status == 0) *capacity = received;
   return status;
 }
@@ -307,6 +326,7 @@ int CheckLocked(ServerConn *conn) {
   _DebugOut(10, "dmwclnt: reconnecting to %s\n", conn->host);
   CloseSocket(conn);
   conn->socket = ConnectServer(conn->host, conn->port);
+  conn->shut = false;
   // A tear-down that came meanwhile could not wake the new socket: undo it.
   if (conn->closing) CloseSocket(conn);
   if (!HasSocket(conn)) return -1;
@@ -391,7 +411,9 @@ void ShutAllConnections() {
 void ShutConnection(int slot) {
   TableLocked locked;
   auto *conn = static_cast<ServerConn *>(_Co_Get(locked.table(), slot));
-  if (conn) ShutdownSocket(conn);
+  if (!conn) return;
+  conn->shut = true;
+  ShutdownSocket(conn);
 }
 
 // ---- exports ---------------------------------------------------------------

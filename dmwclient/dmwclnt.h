@@ -33,6 +33,7 @@ struct ServerConn {
   Sem *lock;                       // one request at a time
   char *host;                      // as given to _DMWOpen
   std::atomic<bool> closing;       // being closed or torn down: no new requests
+  std::atomic<bool> shut;          // its socket was shut by a stop (until a reconnect)
 };
 
 enum { DMW_NO_REPLY = 0xFFFF, DMW_MAX_PACKET = 0xFFFF, DMW_REQUEST_HEADER = 6 };
