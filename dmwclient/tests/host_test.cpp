@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "agent.h"
+#include "alclnt.h"
 #include "classmgr.h"
 #include "csched.h"
 #include "dmwclnt.h"
@@ -379,6 +380,21 @@ TEST_F(HostTest, AgentRunsTheHostsScheduledWorkUntilItStops) {
   dmw->_StopClient();
   EXPECT_EQ(g_freed, 2);
   EXPECT_EQ(registerClass(0x4000, &kHostClass), 0);
+}
+
+TEST_F(HostTest, HostsAlertReachesTheServer) {
+  auto sendEvent = library->get<decltype(&::_SendEvent)>("_SendEvent");
+  ASSERT_TRUE(sendEvent);
+  EXPECT_EQ(sendEvent(5, "x", 1), -1) << "no agent yet";
+  WriteConfig("RetryDelay=1\n");
+  dmw->InitAgent(base.c_str(), "HOST", "agent");
+  EXPECT_EQ(sendEvent(5, "disk full", 9), 0);
+  ASSERT_TRUE(server.WaitForFrames(0x1005, 1, 10000));
+  auto alerts = server.Alerts();
+  EXPECT_EQ(alerts[0].type, 5);
+  EXPECT_EQ(alerts[0].data, "disk full");
+  dmw->StopAgent();
+  EXPECT_EQ(sendEvent(5, "x", 1), -1) << "stopped";
 }
 
 TEST_F(HostTest, TimeConversionThroughTheLibrary) {
