@@ -1,8 +1,12 @@
 #include "agent.h"
 
+#include "alclnt.h"
+#include "classmgr.h"
+#include "csched.h"
 #include "dmwclnt.h"
 #include "evclnt.h"
 #include "globals.h"
+#include "replictr.h"
 #include "tmpmgr.h"
 #include "os.h"
 
@@ -16,14 +20,16 @@ extern "C" {
 
 void DMW_STDCALL InitAgent(const char *baseDir, const char *computerName,
                            const char *agentTypeName) {
-  // The settings come first: every module reads them. The class manager
-  // comes up between the settings and the temporary-file manager; the
-  // scheduler between the table and the event client; the replicator and
-  // the alerter after it, in that order.
+  // The settings come first: every module reads them. A module that fails
+  // to come up has logged why and stays inert; the others still start.
   LoadGlobals(baseDir, computerName, agentTypeName);
+  ClassMgrInit();
   TmpMgrInit();
   ConnTableInit();
+  SchedulerInit();
   EvClntInit();
+  ReplicatorInit();
+  AlerterInit();
 }
 
 int StartAgent(void) {
@@ -34,11 +40,17 @@ int StartAgent(void) {
 }
 
 void StopAgent(void) {
-  // The replicator, the scheduler and the alerter go down before the
-  // connection table; the class manager between the event client and the
-  // temporary-file manager; the settings last.
+  // No thread may wait on the server: the sockets are shut first. The
+  // threads that make requests stop before the connection table goes; the
+  // scheduler's running objects are freed while the class manager is still
+  // up; the settings go last.
+  ShutAllConnections();
+  ReplicatorDone();
+  SchedulerStop();
+  AlerterDone();
   ConnTableDone();
   EvClntDone();
+  ClassMgrDone();
   TmpMgrDone();
   FreeGlobals();
 }
@@ -56,12 +68,11 @@ int DMW_STDCALL SetProbesLoaded(int count) {
 
 void DMW_STDCALL DispMsg(int level, const char *text) { _DebugOut(level, "%s", TextOrEmpty(text)); }
 
-// A client has no agent threads but the event listener: besides the
-// connection table, the temporary-file manager and the event client it
-// brings up the class manager (before the table), and takes them down in
-// the reverse order.
+// A client has no agent threads but the event listener; the settings stay
+// after the stop.
 void _StartClient(const char *baseDir, const char *name) {
   InitClientGlobals(baseDir, name);
+  ClassMgrInit();
   ConnTableInit();
   TmpMgrInit();
   EvClntInit();
@@ -71,6 +82,7 @@ void _StopClient(void) {
   EvClntDone();
   TmpMgrDone();
   ConnTableDone();
+  ClassMgrDone();
 }
 
 DisplayHook _HookDisplay(DisplayHook hook) {

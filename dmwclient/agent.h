@@ -1,13 +1,17 @@
 // Agent and client entry points: how the host brings the library up and
 // down.
 //
-// Agent mode: InitAgent loads dmwagent.cfg, creates the connection table
-// and starts the event listener; StartAgent announces the agent and starts
-// registering the host's components with the server; StopAgent closes every
-// connection, stops the event client and frees the settings. Client mode:
-// _StartClient derives the settings from the base directory, creates the
-// connection table and starts the event listener; _StopClient takes them
-// down (the settings stay until the next start or unload). Either cycle may
+// Agent mode: InitAgent loads dmwagent.cfg, sets up the class manager, the
+// temporary-file manager and the connection table, starts the scheduler
+// and the event listener, registers the trend replicator and starts the
+// alerter; StartAgent announces the agent and starts registering the
+// host's components with the server; StopAgent stops the replicator, the
+// scheduler and the alerter, closes every connection, stops the event client, frees the
+// local objects and the settings. Client mode: _StartClient derives the
+// settings from the base directory, sets up the class manager, the
+// connection table and the temporary-file manager and starts the event
+// listener; _StopClient takes them down (the settings stay until the next
+// start or unload). Either cycle may
 // run again in the same process. InitAgent, SetProbesLoaded and DispMsg
 // use the stdcall convention and are exported without a leading
 // underscore; the others are C calls.

@@ -1,10 +1,12 @@
 #include "dmwclnt.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "collection.h"
 #include "cursor.h"
@@ -12,6 +14,10 @@
 #include "log.h"
 #include "netsys.h"
 #include "sockrecv.h"
+
+#ifndef _WIN32
+#include <netinet/tcp.h>
+#endif
 
 #if defined(_WIN32) && !defined(_WIN64)
 // A host that locks a connection sees the record in the 32-bit layout.
@@ -27,6 +33,7 @@ namespace {
 const char kHandshake[] = "VEXLO DUNMORROW 2.X\r\n";
 constexpr os::Socket kClosedSocket = 0;
 constexpr int kBusyPollMs = 250;
+constexpr uint32_t kReplySliceMs = 250;  // how soon a waiting request sees a stop
 
 // Request codes.
 enum : unsigned {
@@ -82,9 +89,34 @@ void ShutdownSocket(const ServerConn *conn) {
   if (IsOpen(s)) shutdown(Raw(s), kShutdownBoth);
 }
 
+// The sockets of every connection, kept apart from the table under a lock
+// of their own, so that a stop can shut them all while a thread holds the
+// table's lock waiting for a connection's.
+Sem *SocketsLock() {
+  static LifetimeLock lock;
+  return lock.get();
+}
+std::vector<os::Socket> g_liveSockets;  // under SocketsLock
+std::atomic<bool> g_shutAll{false};    // set under SocketsLock: no new socket may stay
+
+// False when the connections are being shut: the socket must not be used.
+bool TrackSocket(os::Socket s) {
+  SemLocked locked(SocketsLock());
+  if (g_shutAll) return false;
+  g_liveSockets.push_back(s);
+  return true;
+}
+
+void UntrackSocket(os::Socket s) {
+  SemLocked locked(SocketsLock());
+  g_liveSockets.erase(std::remove(g_liveSockets.begin(), g_liveSockets.end(), s),
+                      g_liveSockets.end());
+}
+
 void CloseSocket(ServerConn *conn) {
   os::Socket s = conn->socket.exchange(kClosedSocket);
   if (!IsOpen(s)) return;
+  UntrackSocket(s);
   shutdown(Raw(s), kShutdownBoth);
   os::SocketClose(s);
 }
@@ -100,8 +132,13 @@ os::Socket ConnectServer(const char *host, int port) {
   RawSocket raw = socket(AF_INET, SOCK_STREAM, 0);
   auto s = static_cast<os::Socket>(raw);
   if (s == os::kInvalidSocket) return os::kInvalidSocket;
+  // Requests are small and many expect no reply: each goes out at once
+  // instead of waiting for the acknowledgement of the one before.
+  int noDelay = 1;
+  setsockopt(raw, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&noDelay),
+             sizeof noDelay);
   if (connect(raw, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
-      !SendAll(s, kHandshake, static_cast<int>(sizeof kHandshake - 1))) {
+      !SendAll(s, kHandshake, static_cast<int>(sizeof kHandshake - 1)) || !TrackSocket(s)) {
     os::SocketClose(s);
     return os::kInvalidSocket;
   }
@@ -237,6 +274,23 @@ int DataLength(const void *data, int length) { return data && length > 0 ? lengt
 
 // One exchange on a locked connection: the capacity field, the stale-data
 // test, the send and the reply.
+// Waits for the reply's first bytes in slices, so that a stop that shut the
+// socket is seen even where the shut does not wake a waiting thread; false
+// on time-out or stop. *left is what remains of the time-out.
+bool AwaitReply(const ServerConn *conn, os::Socket s, uint32_t timeoutMs, uint32_t *left) {
+  uint32_t start = os::TickCount();
+  for (;;) {
+    uint32_t waited = os::TickCount() - start;
+    if (waited >= timeoutMs || conn->shut || conn->closing || g_shutAll) return false;
+    uint32_t slice = timeoutMs - waited < kReplySliceMs ? timeoutMs - waited : kReplySliceMs;
+    int ready = os::SocketWaitReadable(s, slice);
+    if (ready != 0) {  // bytes, a close or an error: the reply's reading tells which
+      *left = timeoutMs - waited;
+      return true;
+    }
+  }
+}
+
 int Transact(ServerConn *conn, char *packet, int length, char *reply, int *capacity) {
   int asked = capacity ? *capacity : DMW_NO_REPLY;
   if (capacity) *capacity = 0;
@@ -252,9 +306,10 @@ int Transact(ServerConn *conn, char *packet, int length, char *reply, int *capac
   if (!IsOpen(s) || os::SocketWaitReadable(s, 0) != 0) return -1;
   if (!SendAll(s, packet, length)) return -1;
   if (!wantsReply) return 0;
+  uint32_t left = 0;
+  if (!AwaitReply(conn, s, static_cast<uint32_t>(Globals().rcvTimeOutMs), &left)) return -1;
   int received = 0;
-  int status = RecvReply(s, reply, asked, &received,
-                         static_cast<uint32_t>(Globals().rcvTimeOutMs));
+  int status = RecvReply(s, reply, asked, &received, left);
   if (capacity && status == 0) *capacity = received;
   return status;
 }
@@ -280,6 +335,7 @@ int CheckLocked(ServerConn *conn) {
   _DebugOut(10, "dmwclnt: reconnecting to %s\n", conn->host);
   CloseSocket(conn);
   conn->socket = ConnectServer(conn->host, conn->port);
+  conn->shut = false;
   // A tear-down that came meanwhile could not wake the new socket: undo it.
   if (conn->closing) CloseSocket(conn);
   if (!HasSocket(conn)) return -1;
@@ -314,6 +370,10 @@ int ConfigList(int slot, int list, char *reply, int *replyLength) {
 // ---- table set-up and tear-down --------------------------------------------
 
 int ConnTableInit() {
+  {
+    SemLocked sockets(SocketsLock());
+    g_shutAll = false;
+  }
   TableLocked locked;
   if (CnAccess() && !CnConn && os::SocketsStart()) {
     CnConn = _Co_Create(2, 2, DestroyConn);
@@ -349,6 +409,20 @@ int SendAlertRequest(int slot, xtime_t time, int type, const void *data, int len
       .Int(bytes)
       .Buf(data, bytes)
       .Send(slot, nullptr, nullptr);
+}
+
+void ShutAllConnections() {
+  SemLocked locked(SocketsLock());
+  g_shutAll = true;
+  for (os::Socket s : g_liveSockets) shutdown(Raw(s), kShutdownBoth);
+}
+
+void ShutConnection(int slot) {
+  TableLocked locked;
+  auto *conn = static_cast<ServerConn *>(_Co_Get(locked.table(), slot));
+  if (!conn) return;
+  conn->shut = true;
+  ShutdownSocket(conn);
 }
 
 // ---- exports ---------------------------------------------------------------

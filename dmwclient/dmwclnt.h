@@ -33,14 +33,26 @@ struct ServerConn {
   Sem *lock;                       // one request at a time
   char *host;                      // as given to _DMWOpen
   std::atomic<bool> closing;       // being closed or torn down: no new requests
+  std::atomic<bool> shut;          // its socket was shut by a stop (until a reconnect)
 };
 
 enum { DMW_NO_REPLY = 0xFFFF, DMW_MAX_PACKET = 0xFFFF, DMW_REQUEST_HEADER = 6 };
 
 int ConnTableInit();  // 0, or -1 when the table can't be made
 void ConnTableDone(); // closes every connection, waiting for requests on it
+// The start of a tear-down: shuts every connection's socket at once, without
+// waiting for the table's lock, and lets no new socket open until the next
+// ConnTableInit; requests waiting on the server fail.
+void ShutAllConnections();
 
 int SendAlertRequest(int slot, xtime_t time, int type, const void *data, int length);
+// The most data one alert request carries.
+enum { DMW_MAX_ALERT_DATA = DMW_MAX_PACKET - DMW_REQUEST_HEADER - 12 };
+
+// Shuts the slot's socket both ways, so that a request waiting on it fails
+// at once (a thread's stop uses it); the slot stays, and its next
+// _DMWOpen reconnects.
+void ShutConnection(int slot);
 
 extern "C" {
 

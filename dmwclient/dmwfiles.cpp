@@ -170,7 +170,7 @@ struct Upload {
   int64_t sent = 0;  // the file's bytes the server holds
 
   void Fail() {
-    *stop = 2;
+    SetStopByte(stop, 2);
     failed = true;
   }
 
@@ -194,12 +194,16 @@ struct Upload {
       _DebugOut(9, "dmwclnt: _SendFile sending %s\n", path);
     }
     SendBlocks(file);
-    _DebugOut(9, "dmwclnt: _SendFile - closing local file (%d)\n", *stop);
+    _DebugOut(9, "dmwclnt: _SendFile - closing local file (%d)\n", StopByte(stop));
     std::fclose(file);
   }
 
   void SendBlocks(FILE *file) {
-    while (!*stop) {
+    for (;;) {
+      if (StopByte(stop)) {  // stopped before the end: not sent whole
+        failed = true;
+        return;
+      }
       size_t length = std::fread(buffer, 1, static_cast<size_t>(blockSize), file);
       if (std::ferror(file)) return Fail();
       if (length == 0) return;
@@ -213,6 +217,22 @@ struct Upload {
 };
 
 }  // namespace
+
+std::string ConfigFilePath(const char *name) {
+  return LocalPath(TextOrEmpty(Globals().cfgPath), name, ".cfg");
+}
+
+ConfigOnRegistration RefreshConfigOnRegistration(const char *name, int code, const void *data,
+                                                 int slot) {
+  if (code == 0) return ConfigOnRegistration::Ignored;
+  if (slot == -1 || !data) return ConfigOnRegistration::Kept;
+  int status;
+  std::memcpy(&status, data, sizeof status);
+  bool exists = FileExists(ConfigFilePath(name).c_str());
+  if (status == 0 && exists) return ConfigOnRegistration::Kept;
+  _RetrieveConfig(slot, name, status != 0 && exists);
+  return ConfigOnRegistration::Fetched;
+}
 
 int DBFileSeek(DBHandle *handle, int offset) {
   if (!handle) return -1;
@@ -353,7 +373,7 @@ int _RetrieveConfig(int slot, const char *name, int deleteFirst) {
   _DebugOut(9, "dmwclnt: reading configuration for %s\n", name);
   const Settings &settings = Globals();
   const char *directory = TextOrEmpty(settings.cfgPath);
-  if (deleteFirst) std::remove(LocalPath(directory, name, ".cfg").c_str());
+  if (deleteFirst) std::remove(ConfigFilePath(name).c_str());
   int own = -1;
   if (slot == -1) {
     if (!settings.server) return -1;

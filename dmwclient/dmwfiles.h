@@ -14,6 +14,8 @@
 #ifndef DMWCLIENT_DMWFILES_H
 #define DMWCLIENT_DMWFILES_H
 
+#include <string>
+
 #include "export.h"
 #include "filehelp.h"
 
@@ -29,6 +31,22 @@ typedef struct DBHandle {
 
 // Moves the remote file's position (no reply is read).
 int DBFileSeek(DBHandle *handle, int offset);
+
+// The path of a module's configuration file: CFGPath\<name>.cfg.
+std::string ConfigFilePath(const char *name);
+
+// What a module's event callback (evclnt.h) does about its configuration
+// file: on a registration (code 2) a status of 0 with the file present
+// keeps the file; any other status, or a missing file, fetches it anew on
+// the registration's connection (a non-zero status with the file present
+// deletes it first). An event (slot -1) keeps the file; code 0 is ignored.
+enum class ConfigOnRegistration {
+  Ignored,
+  Kept,
+  Fetched,  // or tried to: the module reads what is there
+};
+ConfigOnRegistration RefreshConfigOnRegistration(const char *name, int code, const void *data,
+                                                 int slot);
 
 extern "C" {
 
@@ -48,7 +66,8 @@ NETMON_EXPORT int _DBClose(DBHandle *handle);
 NETMON_EXPORT int _RetrieveFile(int slot, int objectClass, const char *directory,
                                 const char *name, const char *extension);
 // Uploads `path` as `remoteName` in blocks of blockSize from `buffer`. The
-// final close's result, or -1 when the transfer failed (then *stop is 2).
+// final close's result, or -1 when the transfer failed (then *stop is 2)
+// or was stopped (another thread set *stop, see StopByte) before the end.
 NETMON_EXPORT int __SendFile(DBHandle *handle, int force, char *buffer, int blockSize,
                              const char *path, const char *remoteName, char *stop);
 NETMON_EXPORT int _SendFile(int slot, int objectClass, const char *directory, const char *name,

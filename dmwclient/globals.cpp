@@ -204,3 +204,8 @@ extern "C" void _GetGlobalData(GlobalData *record) {
   record->NotificationTimeOut = kNotificationTimeOut;
   record->AgentTypeName = AgentTypeName();
 }
+
+bool FileExists(const char *path) {
+  XStat record;
+  return XFileStat(path, &record) == 0;
+}

@@ -54,6 +54,7 @@ const char *OsTypeName(int code);
 // Helpers every module of the library shares.
 // A setting's text for a message: "" when it is unset.
 inline const char *TextOrEmpty(const char *text) { return text ? text : ""; }
+bool FileExists(const char *path);
 // Host, event and component names compare without regard to case.
 bool SameName(const char *a, const char *b);
 // Puts the item into the first null slot below Count, or appends it;

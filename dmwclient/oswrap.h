@@ -62,6 +62,11 @@ class LifetimeLock {
   Sem *sem_;
 };
 
+// A stop byte: set by one thread (a stop) while another works and reads
+// it, so both sides go through these atomic accesses.
+inline char StopByte(const char *stop) { return __atomic_load_n(stop, __ATOMIC_RELAXED); }
+inline void SetStopByte(char *stop, char value) { __atomic_store_n(stop, value, __ATOMIC_RELAXED); }
+
 int TimeZoneOffset();  // the C runtime's offset west of UTC, in seconds
 int ToWireTime(xtime_t time);
 xtime_t FromWireTime(int wireTime);

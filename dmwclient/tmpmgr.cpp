@@ -30,11 +30,6 @@ Sem *MapLock() {
 IniFile *g_map = nullptr;  // under MapLock; null while not set up
 std::string g_tempDir;     // DBPath's "temp" directory
 
-bool Exists(const std::string &path) {
-  XStat record;
-  return XFileStat(path.c_str(), &record) == 0;
-}
-
 std::string TempPath(const std::string &name) { return g_tempDir + kPathSeparator + name; }
 
 char *HeapCopy(const std::string &text) {
@@ -69,7 +64,7 @@ void ForEachEntry(Visit visit) {
 // Drops the entries whose temporary file is gone.
 void Purge() {
   ForEachEntry([](const Entry &entry) {
-    if (Exists(TempPath(entry.name))) return;
+    if (FileExists(TempPath(entry.name).c_str())) return;
     _DebugOut(2, "tmpmgr: removed file entry %s\n", entry.target.c_str());
     _IniDeleteKey(g_map, nullptr, entry.target.c_str());
   });
@@ -82,14 +77,14 @@ std::string UniqueName() {
   for (;;) {
     char name[16];
     std::snprintf(name, sizeof name, "dmw%08x.tmp", static_cast<unsigned>(next++));
-    if (!Exists(TempPath(name))) return name;
+    if (!FileExists(TempPath(name).c_str())) return name;
     _DebugOut(2, "tmpmgr: temp file exist %s\n", TempPath(name).c_str());
   }
 }
 
 bool RemoveWithRetries(const std::string &path) {
   for (int attempt = 1; attempt <= kRemoveTries; attempt++) {
-    if (std::remove(path.c_str()) == 0 || !Exists(path)) return true;
+    if (std::remove(path.c_str()) == 0 || !FileExists(path.c_str())) return true;
     if (attempt < kRemoveTries) os::SleepMs(kRemovePauseMs);
   }
   return false;
@@ -153,7 +148,7 @@ int TmpMgrCommit(const char *temporaryPath) {
   if (!temporaryPath) return -1;
   SemLocked locked(MapLock());
   if (!g_map) return -1;
-  if (!Exists(temporaryPath)) {
+  if (!FileExists(temporaryPath)) {
     _DebugOut(2, "tmpmgr: temp file doesn't exist\n");
     return -1;
   }
@@ -164,7 +159,7 @@ int TmpMgrCommit(const char *temporaryPath) {
     if (target.empty() && SameName(entry.name.c_str(), name.c_str())) target = entry.target;
   });
   if (target.empty()) return -1;
-  if (Exists(target) && !RemoveWithRetries(target)) {
+  if (FileExists(target.c_str()) && !RemoveWithRetries(target)) {
     _DebugOut(2, "tmpmgr: can't remove %s\n", target.c_str());
     return -1;
   }

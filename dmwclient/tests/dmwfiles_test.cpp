@@ -24,13 +24,6 @@ using trendserver::StoredFile;
 
 constexpr int kRead = 0x1011, kWrite = 0x1010, kSeek = 0x1012;
 
-// Bytes that show where they were cut or misplaced.
-std::string Pattern(size_t length) {
-  std::string bytes(length, '\0');
-  for (size_t i = 0; i < length; i++) bytes[i] = static_cast<char>('A' + (i * 7 + i / 251) % 26);
-  return bytes;
-}
-
 class FilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -338,7 +331,7 @@ TEST_F(FilesTest, CutUploadResumesToTheSameBytes) {
   EXPECT_EQ(ServerBytes(DB_CLASS_TRENDS, "day"), bytes);
 }
 
-TEST_F(FilesTest, ForcedUploadSendsTheWholeFileAndASetStopSendsNothing) {
+TEST_F(FilesTest, ForcedUploadSendsTheWholeFileAndASetStopSendsNothingAndFails) {
   WriteLocal("day.dat", Pattern(3000), 1500000000);
   server.PutFile(DB_CLASS_TRENDS, "day", StoredFile{Pattern(3000), 1500000000 - zone});
   DBHandle *handle = _DBCreate(slot, DB_CLASS_TRENDS);
@@ -347,9 +340,12 @@ TEST_F(FilesTest, ForcedUploadSendsTheWholeFileAndASetStopSendsNothing) {
   std::string path = Local("day.dat");
   EXPECT_EQ(__SendFile(handle, 1, buffer, sizeof buffer, path.c_str(), "day", &stop), 0);
   EXPECT_EQ(Method(kWrite).size(), 6u);
+  // Stopped before the end, the file was not sent whole: a failure, so that
+  // the caller keeps its copy.
   stop = 1;
-  EXPECT_EQ(__SendFile(handle, 1, buffer, sizeof buffer, path.c_str(), "day", &stop), 0);
+  EXPECT_EQ(__SendFile(handle, 1, buffer, sizeof buffer, path.c_str(), "day", &stop), -1);
   EXPECT_EQ(Method(kWrite).size(), 6u);
+  EXPECT_EQ(stop, 1);
   EXPECT_EQ(__SendFile(nullptr, 1, buffer, sizeof buffer, path.c_str(), "day", &stop), -1);
   _DBClose(handle);
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -15,6 +16,9 @@
 #include <vector>
 
 #include "agent.h"
+#include "alclnt.h"
+#include "classmgr.h"
+#include "csched.h"
 #include "dmwclnt.h"
 #include "dynlib.h"
 #include "evclnt.h"
@@ -67,16 +71,8 @@ std::vector<std::string> EventsOf(int code) {
   return matching;
 }
 
-// Waits end as soon as the state is seen; the bound allows a loaded machine
-// seconds to schedule the agent's threads.
-constexpr int kWaitSteps = 3000;  // of 10 ms
-
 bool WaitForEvents(int code, size_t count) {
-  for (int i = 0; i < kWaitSteps; i++) {
-    if (EventsOf(code).size() >= count) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return false;
+  return WaitUntil([&] { return EventsOf(code).size() >= count; });
 }
 
 // The exports the scenarios call, looked up by name as the host does.
@@ -177,8 +173,7 @@ class HostTest : public ::testing::Test {
   static std::string Text(const char *text) { return text ? text : "<null>"; }
   // The event listener's port, once its thread has bound it.
   int WaitForListener() const {
-    for (int i = 0; i < kWaitSteps && Data().EventListenerPort == 0; i++)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    WaitUntil([this] { return Data().EventListenerPort != 0; });
     return Data().EventListenerPort;
   }
 
@@ -215,7 +210,8 @@ TEST_F(HostTest, AgentCycleRunsTwiceAgainstTheServerAndTheLibraryUnloads) {
     int port = WaitForListener();
     ASSERT_NE(port, 0);
     ports.push_back(port);
-    EXPECT_EQ(dmw->_DMWRegisterForEvent("Component", ComponentCallback), 1);
+    // The library's own components registered before the host's.
+    EXPECT_GT(dmw->_DMWRegisterForEvent("Component", ComponentCallback), 1);
     EXPECT_EQ(dmw->StartAgent(), 1);
     EXPECT_TRUE(HasLine("Dunmorrow Agent:  HOST\n"));
     EXPECT_TRUE(HasLine("Dunmorrow Server: 127.0.0.1\n"));
@@ -244,8 +240,12 @@ TEST_F(HostTest, AgentCycleRunsTwiceAgainstTheServerAndTheLibraryUnloads) {
     EXPECT_TRUE(identify == expected[0] || identify == expected[1]);
   for (const auto &connect : server.FramesOf(5))
     EXPECT_EQ(connect.body, Bytes().Int(1).Str("probe agent").Int(1).str());
-  for (const auto &registration : server.FramesOf(2))
-    EXPECT_EQ(registration.body, Bytes().Str("Component").str());
+  std::vector<std::string> registered;
+  for (const auto &registration : server.FramesOf(2)) registered.push_back(registration.body);
+  EXPECT_NE(std::find(registered.begin(), registered.end(), Bytes().Str("Component").str()),
+            registered.end());
+  EXPECT_NE(std::find(registered.begin(), registered.end(), Bytes().Str("alerter").str()),
+            registered.end());
   auto handshakes = server.Handshakes();
   EXPECT_GE(handshakes.size(), 2u);
   for (const auto &handshake : handshakes) EXPECT_EQ(handshake, trendserver::kHandshakeLine);
@@ -333,7 +333,7 @@ TEST_F(HostTest, NotifyProbesWaitsForTheCounter) {
 
 TEST_F(HostTest, NotifyProbesTellsTheComponents) {
   dmw->InitAgent(base.c_str(), "HOST", "agent");
-  EXPECT_EQ(dmw->_DMWRegisterForEvent("probes", ProbesCallback), 1);
+  EXPECT_GT(dmw->_DMWRegisterForEvent("probes", ProbesCallback), 0);
   dmw->NotifyProbes();
   EXPECT_TRUE(EventsOf(0).empty()) << "nothing loaded: nothing is called";
   dmw->SetProbesLoaded(1);
@@ -341,6 +341,62 @@ TEST_F(HostTest, NotifyProbesTellsTheComponents) {
   EXPECT_EQ(EventsOf(0), std::vector<std::string>{"-1"});
   EXPECT_EQ(+Data().ProbesLoaded, 0);
   dmw->StopAgent();
+}
+
+// A host's class of local objects, counting what the library did with it.
+std::atomic<int> g_created{0};
+std::atomic<int> g_freed{0};
+int g_objectData;
+
+void *CountedCreate(int, void *) {
+  g_created++;
+  return &g_objectData;
+}
+int FinishedRequest(void *, int, void *, void *buffer, int *) {
+  if (buffer) *static_cast<int *>(buffer) = 0;  // still running
+  return 0;
+}
+void CountedFree(void *) { g_freed++; }
+const ClassCallbacks kHostClass = {CountedCreate, FinishedRequest, CountedFree};
+
+TEST_F(HostTest, AgentRunsTheHostsScheduledWorkUntilItStops) {
+  auto registerClass = library->get<decltype(&::_cmRegisterClass)>("_cmRegisterClass");
+  auto schedule = library->get<decltype(&::_ScheduleInternalWork)>("_ScheduleInternalWork");
+  auto createObject = library->get<decltype(&::_ObjCreate)>("_ObjCreate");
+  ASSERT_TRUE(registerClass && schedule && createObject);
+  g_created = g_freed = 0;
+  dmw->InitAgent(base.c_str(), "HOST", "agent");
+  ASSERT_EQ(registerClass(0x4000, &kHostClass), 1);
+  // Once a day from midnight to the day's end, never run: due at once.
+  EXPECT_GT(schedule(0x4000, "host work", 0, "0|0|7f|0|15180", nullptr), 0);
+  WaitUntil([] { return g_created != 0; });
+  EXPECT_EQ(g_created, 1) << "the scheduler created the task's object";
+  dmw->StopAgent();
+  EXPECT_EQ(g_freed, 1) << "the stop freed the running object";
+  EXPECT_EQ(registerClass(0x4000, &kHostClass), 0) << "stopped: no class manager";
+  EXPECT_EQ(schedule(0x4000, "host work", 0, "0|0|7f|0|15180", nullptr), 0);
+
+  dmw->_StartClient(base.c_str(), "console");
+  ASSERT_EQ(registerClass(0x4000, &kHostClass), 1) << "a client has local objects too";
+  EXPECT_GE(createObject(1, 0x4000, nullptr), 0);
+  dmw->_StopClient();
+  EXPECT_EQ(g_freed, 2);
+  EXPECT_EQ(registerClass(0x4000, &kHostClass), 0);
+}
+
+TEST_F(HostTest, HostsAlertReachesTheServer) {
+  auto sendEvent = library->get<decltype(&::_SendEvent)>("_SendEvent");
+  ASSERT_TRUE(sendEvent);
+  EXPECT_EQ(sendEvent(5, "x", 1), -1) << "no agent yet";
+  WriteConfig("RetryDelay=1\n");
+  dmw->InitAgent(base.c_str(), "HOST", "agent");
+  EXPECT_EQ(sendEvent(5, "disk full", 9), 0);
+  ASSERT_TRUE(server.WaitForFrames(0x1005, 1, 10000));
+  auto alerts = server.Alerts();
+  EXPECT_EQ(alerts[0].type, 5);
+  EXPECT_EQ(alerts[0].data, "disk full");
+  dmw->StopAgent();
+  EXPECT_EQ(sendEvent(5, "x", 1), -1) << "stopped";
 }
 
 TEST_F(HostTest, TimeConversionThroughTheLibrary) {

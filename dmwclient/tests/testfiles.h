@@ -4,10 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "globals.h"
 
@@ -17,6 +22,18 @@ inline const std::string kLineEnd = "\r\n";  // what the library writes
 inline const std::string kLineEnd = "\n";
 #endif
 inline const std::string kSep(1, kPathSeparator);
+
+// Polls `done` every 10 ms until it holds or 30 s have passed; true when it
+// held. The wait ends as soon as the state is seen, and the bound allows a
+// loaded machine seconds to schedule the library's threads.
+template <typename Done>
+bool WaitUntil(Done done) {
+  for (int i = 0; i < 3000; i++) {
+    if (done()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return done();
+}
 
 // An empty directory named after the running test, removed afterwards.
 class ScratchDir {
@@ -48,6 +65,36 @@ inline std::string FileBytes(const std::string &path) {
 
 inline void WriteFileBytes(const std::string &path, const std::string &bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The library's log lines, recorded by a display hook (Record).
+class LogLines {
+ public:
+  static void Record(int, const char *text) {
+    std::lock_guard<std::mutex> guard(lock_);
+    lines_.emplace_back(text);
+  }
+  static void Clear() {
+    std::lock_guard<std::mutex> guard(lock_);
+    lines_.clear();
+  }
+  static size_t StartingWith(const std::string &prefix) {
+    std::lock_guard<std::mutex> guard(lock_);
+    return static_cast<size_t>(std::count_if(lines_.begin(), lines_.end(), [&](const std::string &line) {
+      return line.compare(0, prefix.size(), prefix) == 0;
+    }));
+  }
+
+ private:
+  static inline std::mutex lock_;
+  static inline std::vector<std::string> lines_;
+};
+
+// Bytes that show where they were cut or misplaced.
+inline std::string Pattern(size_t length) {
+  std::string bytes(length, '\0');
+  for (size_t i = 0; i < length; i++) bytes[i] = static_cast<char>('A' + (i * 7 + i / 251) % 26);
+  return bytes;
 }
 
 // dmwagent.cfg as the agent writes it when it found none in `base`.

@@ -160,7 +160,7 @@ struct FakeTrendServer::Connection {
 
 FakeTrendServer::FakeTrendServer() {
   loopback::EnsureSockets();
-  if (!Listen()) return;
+  if (!Listen(0)) return;
   acceptor_ = std::thread([this] { AcceptLoop(); });
 }
 
@@ -170,40 +170,37 @@ FakeTrendServer::~FakeTrendServer() {
   {
     std::lock_guard<std::mutex> guard(listenLock_);
     CloseSocket(listener_);
-    CloseSocket(held_);
+    CloseSocket(placeholder_);
   }
   DropConnections();
   for (auto &thread : threads_) thread.join();
 }
 
-namespace {
-
-// A socket bound to the loopback port (0: one the system picks), listening,
-// or only holding the port: connects to a bound socket that does not listen
-// are refused, and no other socket of the machine can take its port.
-os::Socket BindLoopback(int port, bool listening) {
+os::Socket FakeTrendServer::BindPort(int port) {
   RawSocket raw = socket(AF_INET, SOCK_STREAM, 0);
   auto s = static_cast<os::Socket>(raw);
   if (s == os::kInvalidSocket) return s;
   int yes = 1;
   setsockopt(raw, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char *>(&yes), sizeof yes);
   sockaddr_in address = LoopbackAddress(port);
-  if (bind(raw, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
-      (listening && listen(raw, 16) != 0)) {
+  if (bind(raw, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
     os::SocketClose(s);
     return os::kInvalidSocket;
   }
   return s;
 }
 
-}  // namespace
-
-bool FakeTrendServer::Listen() {
-  os::Socket s = BindLoopback(0, true);
+bool FakeTrendServer::Listen(int port) {
+  os::Socket s = BindPort(port);
   if (s == os::kInvalidSocket) return false;
-  sockaddr_in address{};
+  RawSocket raw = Raw(s);
+  if (listen(raw, 16) != 0) {
+    os::SocketClose(s);
+    return false;
+  }
+  sockaddr_in address = LoopbackAddress(port);
   socklen_t length = sizeof address;
-  getsockname(Raw(s), reinterpret_cast<sockaddr *>(&address), &length);
+  getsockname(raw, reinterpret_cast<sockaddr *>(&address), &length);
   std::lock_guard<std::mutex> guard(listenLock_);
   listener_ = s;
   port_ = ntohs(address.sin_port);
@@ -293,8 +290,9 @@ bool FakeTrendServer::ServeFrame(Connection &connection) {
   switch (reply.fault) {
     case Fault::None:
       break;
-    case Fault::Delay:
-      os::SleepMs(reply.delayMs);
+    case Fault::Delay:  // in slices, so that the server's end cuts it short
+      for (unsigned waited = 0; waited < reply.delayMs && !stop_; waited += kPollMs)
+        os::SleepMs(kPollMs);
       break;
     case Fault::CloseInsteadOfReply:
       return false;
@@ -468,6 +466,22 @@ std::vector<Frame> FakeTrendServer::FramesOf(unsigned code) const {
   return matching;
 }
 
+std::vector<Alert> FakeTrendServer::Alerts() const {
+  constexpr unsigned kAlertRequest = 0x1005;
+  std::vector<Alert> alerts;
+  for (const Frame &frame : FramesOf(kAlertRequest)) {
+    Reader body(frame.body);
+    Alert alert;
+    alert.connection = frame.connection;
+    alert.type = body.Int();
+    alert.wireTime = body.Int();
+    int32_t length = body.Int();
+    alert.data = body.Rest().substr(0, length < 0 ? 0 : static_cast<size_t>(length));
+    alerts.push_back(alert);
+  }
+  return alerts;
+}
+
 void FakeTrendServer::ClearFrames() {
   std::lock_guard<std::mutex> guard(lock_);
   frames_.clear();
@@ -520,16 +534,17 @@ void FakeTrendServer::SendUnasked(const std::string &bytes) {
 
 void FakeTrendServer::Refuse() {
   std::lock_guard<std::mutex> guard(listenLock_);
-  if (listener_ == os::kInvalidSocket) return;
   CloseSocket(listener_);
-  held_ = BindLoopback(port_, false);
+  if (placeholder_ == os::kInvalidSocket) placeholder_ = BindPort(port_);
 }
 
 void FakeTrendServer::Resume() {
-  std::lock_guard<std::mutex> guard(listenLock_);
-  if (listener_ != os::kInvalidSocket) return;
-  CloseSocket(held_);
-  listener_ = BindLoopback(port_, true);
+  {
+    std::lock_guard<std::mutex> guard(listenLock_);
+    if (listener_ != os::kInvalidSocket) return;
+    CloseSocket(placeholder_);
+  }
+  Listen(port_);
 }
 
 // ---- event connections -------------------------------------------------------

@@ -94,6 +94,14 @@ struct Frame {
   std::string body;
 };
 
+// An alert request as the server received it.
+struct Alert {
+  int connection = 0;
+  int32_t type = 0;
+  int32_t wireTime = 0;  // local wall-clock seconds
+  std::string data;      // as many bytes as the alert's length field gives
+};
+
 // A file of the server's file store.
 struct StoredFile {
   std::string bytes;
@@ -115,6 +123,8 @@ class FakeTrendServer {
 
   std::vector<Frame> Frames() const;
   std::vector<Frame> FramesOf(unsigned code) const;
+  // The alert sink: every alert request received, in arrival order.
+  std::vector<Alert> Alerts() const;
   void ClearFrames();
   // Waits until `count` frames of `code` (any code: -1) have arrived.
   bool WaitForFrames(int code, size_t count, unsigned timeoutMs) const;
@@ -125,7 +135,10 @@ class FakeTrendServer {
 
   void DropConnections();                        // closes every open connection
   void SendUnasked(const std::string &bytes);    // on every open connection
-  void Refuse();   // stops listening: connects are refused
+  // Stops listening: connects are refused. The port stays bound meanwhile,
+  // so that no other program's socket takes it and gets this server's
+  // connects.
+  void Refuse();
   void Resume();   // listens again on the same port
 
   // The file store: remote-object requests (create, request, close) of any
@@ -154,7 +167,8 @@ class FakeTrendServer {
   bool Scripted(unsigned code) const;
   bool StoreAnswer(const Frame &frame, Reply *reply);  // false: cut the connection
   bool StoreRequest(Reader &body, unsigned capacity, Reply *reply);  // under lock_
-  bool Listen();  // on a port the system picks
+  bool Listen(int port);
+  os::Socket BindPort(int port);  // bound with address reuse, not yet listening
   void Record(Frame frame);
 
   int port_ = 0;
@@ -162,7 +176,7 @@ class FakeTrendServer {
   mutable std::mutex lock_;
   mutable std::condition_variable changed_;
   os::Socket listener_ = os::kInvalidSocket;  // under listenLock_
-  os::Socket held_ = os::kInvalidSocket;      // the port while refusing, under listenLock_
+  os::Socket placeholder_ = os::kInvalidSocket;  // bound while refusing, under listenLock_
   std::mutex listenLock_;
   std::vector<std::shared_ptr<Connection>> connections_;
   std::vector<std::thread> threads_;
