@@ -26,9 +26,14 @@ trap stop_wineserver EXIT
 
 # One wineserver, kept up for the whole Windows run and started inside this
 # display, makes each test process start in a fraction of a second.
+# The first run creates the prefix on first use; its server must have ended
+# before the persistent one starts, or `wineserver -p` finds a server still
+# running and does nothing, and that server's idle exit can later reset a
+# test's connection.
 start_wineserver() {
   prefix="$PWD/build/windows/wineprefix"
   build/windows/wine-run cmd /c exit 0 >/dev/null 2>&1
+  WINEPREFIX="$prefix" wineserver -w
   WINEPREFIX="$prefix" wineserver -p
   build/windows/wine-run cmd /c exit 0 >/dev/null 2>&1
 }
