@@ -26,15 +26,7 @@ using Clock = std::chrono::steady_clock;
 // it, and keeps the time it measured from accept to answer.
 class Peer {
  public:
-  Peer() : listener_(loopback::Listen()), thread_([this] { Serve(); }) {}
-  ~Peer() {
-    stopping_ = true;
-    os::Socket wake = loopback::Connect(listener_.port);
-    loopback::Close(wake);
-    thread_.join();
-    loopback::Close(listener_.socket);
-  }
-  int port() const { return listener_.port; }
+  int port() const { return loop_.port(); }
   void SetDelay(int ms) { delayMs_ = ms; }
   std::vector<double> Measured() {
     std::lock_guard<std::mutex> guard(lock_);
@@ -42,29 +34,19 @@ class Peer {
   }
 
  private:
-  void Serve() {
-    while (!stopping_) {
-      os::Socket client = loopback::Accept(listener_);
-      if (stopping_) {
-        loopback::Close(client);
-        break;
-      }
-      Clock::time_point accepted = Clock::now();
-      loopback::ReceiveSome(client, 64, 1000);
-      std::this_thread::sleep_until(accepted + std::chrono::milliseconds(delayMs_.load()));
-      loopback::SendAll(client, "+PONG\r\n");
-      double ms = std::chrono::duration<double, std::milli>(Clock::now() - accepted).count();
-      loopback::Close(client);
-      std::lock_guard<std::mutex> guard(lock_);
-      measured_.push_back(ms);
-    }
+  void Serve(os::Socket client) {
+    Clock::time_point accepted = Clock::now();
+    loopback::ReceiveSome(client, 64, 1000);
+    std::this_thread::sleep_until(accepted + std::chrono::milliseconds(delayMs_.load()));
+    loopback::SendAll(client, "+PONG\r\n");
+    double ms = std::chrono::duration<double, std::milli>(Clock::now() - accepted).count();
+    std::lock_guard<std::mutex> guard(lock_);
+    measured_.push_back(ms);
   }
-  loopback::Listener listener_;
-  std::atomic<bool> stopping_{false};
   std::atomic<int> delayMs_{0};
   std::mutex lock_;
   std::vector<double> measured_;
-  std::thread thread_;
+  loopback::AcceptLoop loop_{[this](os::Socket client) { Serve(client); }};
 };
 
 struct Api {

@@ -19,38 +19,20 @@ const char kScriptedRequest[] = "CHECK\r\n";
 // counts requests that are not exactly the expected bytes.
 class ScriptedServer {
  public:
-  ScriptedServer() : listener_(loopback::Listen()), thread_([this] { Serve(); }) {}
-  ~ScriptedServer() {
-    stopping_ = true;
-    os::Socket wake = loopback::Connect(listener_.port);
-    loopback::Close(wake);
-    thread_.join();
-    loopback::Close(listener_.socket);
-  }
-  int port() const { return listener_.port; }
+  int port() const { return loop_.port(); }
   int requests() const { return requests_.load(); }
   int malformed() const { return malformed_.load(); }
 
  private:
-  void Serve() {
-    while (!stopping_) {
-      os::Socket client = loopback::Accept(listener_);
-      if (client == os::kInvalidSocket || stopping_) {
-        loopback::Close(client);
-        continue;
-      }
-      std::string request = loopback::ReceiveSome(client, 64, 2000);
-      ++requests_;
-      if (request != kScriptedRequest) ++malformed_;
-      loopback::SendAll(client, (requests_ % 2 == 1) ? "+OK ready\r\n" : "-ERR busy\r\n");
-      loopback::Close(client);
-    }
+  void Serve(os::Socket client) {
+    std::string request = loopback::ReceiveSome(client, 64, 2000);
+    ++requests_;
+    if (request != kScriptedRequest) ++malformed_;
+    loopback::SendAll(client, (requests_ % 2 == 1) ? "+OK ready\r\n" : "-ERR busy\r\n");
   }
-  loopback::Listener listener_;
-  std::atomic<bool> stopping_{false};
   std::atomic<int> requests_{0};
   std::atomic<int> malformed_{0};
-  std::thread thread_;
+  loopback::AcceptLoop loop_{[this](os::Socket client) { Serve(client); }};
 };
 
 // A UDP port that takes datagrams and never answers.

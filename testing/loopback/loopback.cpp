@@ -84,4 +84,23 @@ std::string ReceiveSome(os::Socket s, size_t max, unsigned timeoutMs) {
   return bytes;
 }
 
+AcceptLoop::AcceptLoop(std::function<void(os::Socket)> serve)
+    : serve_(std::move(serve)), listener_(Listen()), thread_([this] { Run(); }) {}
+
+AcceptLoop::~AcceptLoop() {
+  stopping_ = true;
+  os::Socket wake = Connect(listener_.port);
+  Close(wake);
+  thread_.join();
+  Close(listener_.socket);
+}
+
+void AcceptLoop::Run() {
+  while (!stopping_) {
+    os::Socket client = Accept(listener_);
+    if (client != os::kInvalidSocket && !stopping_) serve_(client);
+    Close(client);
+  }
+}
+
 }  // namespace loopback

@@ -4,7 +4,10 @@
 #ifndef NETMON_TESTING_LOOPBACK_H
 #define NETMON_TESTING_LOOPBACK_H
 
+#include <atomic>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "os.h"
 
@@ -31,6 +34,26 @@ void Close(os::Socket &s);
 bool SendAll(os::Socket s, const std::string &bytes);
 // Reads up to `max` bytes, waiting at most timeoutMs for the first.
 std::string ReceiveSome(os::Socket s, size_t max, unsigned timeoutMs);
+
+// A listener whose own thread hands each accepted connection to `serve`,
+// one at a time, and closes it afterwards. The destructor wakes the thread
+// with a connection of its own and joins it, so a server class declares its
+// AcceptLoop last: it goes first, before what `serve` uses.
+class AcceptLoop {
+ public:
+  explicit AcceptLoop(std::function<void(os::Socket client)> serve);
+  ~AcceptLoop();
+  AcceptLoop(const AcceptLoop &) = delete;
+  AcceptLoop &operator=(const AcceptLoop &) = delete;
+  int port() const { return listener_.port; }
+
+ private:
+  void Run();
+  std::function<void(os::Socket)> serve_;
+  Listener listener_;
+  std::atomic<bool> stopping_{false};
+  std::thread thread_;
+};
 
 }  // namespace loopback
 
