@@ -89,7 +89,7 @@ std::vector<std::string> HelpControlTest::Records(const std::string &kind) const
 }
 
 bool HelpControlTest::WaitForRecord(const std::string &kind, const std::string &text) const {
-  for (int attempt = 0; attempt < 2000; ++attempt) {
+  for (int attempt = 0; attempt < 4000; ++attempt) {
     for (const std::string &record : Records(kind))
       if (record.find(text) != std::string::npos) return true;
     Sleep(10);

@@ -28,6 +28,24 @@ class JavaRouteTest : public HelpControlTest {
     WriteTestFile("project.hs", "");
   }
 
+  // Every viewer must end once the control is gone. One that is still
+  // running is a failure, and it is ended here: a viewer left behind holds
+  // the test's output open and the test would never be seen to end.
+  void TearDown() override {
+    const auto viewers = Viewers();
+    host_.reset();
+    for (const auto &viewer : viewers) {
+      HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, std::stoul(viewer.first));
+      if (!process) continue;
+      if (WaitForSingleObject(process, 30000) != WAIT_OBJECT_0) {
+        ADD_FAILURE() << "viewer " << viewer.first << " still running after the control was destroyed";
+        TerminateProcess(process, 1);
+      }
+      CloseHandle(process);
+    }
+    HelpControlTest::TearDown();
+  }
+
   void UseSettings(long version, const std::string &jre) {
     CallMethod(control(), "SetJavaHelpSettings",
                {version, jre, PathOf("javahelp"), PathOf("help viewer"), PathOf("project.hs"), ""});
@@ -44,7 +62,7 @@ class JavaRouteTest : public HelpControlTest {
   }
 
   bool WaitForInput(const std::string &expected) const {
-    for (int attempt = 0; attempt < 2000; ++attempt) {
+    for (int attempt = 0; attempt < 4000; ++attempt) {
       for (const auto &input : Inputs())
         if (input.second == expected) return true;
       Sleep(10);

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
 #include <thread>
 
 #include "filesystem.h"
@@ -34,9 +36,11 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM data) {
   return TRUE;
 }
 
-// The visible dialog of this process that holds a child with the id.
+// The visible dialog of this process that holds a child with the id. The
+// waits are long because a browser in a fresh prefix on a loaded machine
+// can take many seconds to fill its tree.
 HWND WaitForDialogWith(int child_id) {
-  for (int tries = 0; tries < 1000; ++tries) {
+  for (int tries = 0; tries < 3000; ++tries) {
     DialogSearch search{child_id, nullptr};
     EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&search));
     if (search.found) return search.found;
@@ -44,6 +48,42 @@ HWND WaitForDialogWith(int child_id) {
   }
   return nullptr;
 }
+
+BOOL CALLBACK CancelDialog(HWND window, LPARAM) {
+  char name[16] = {};
+  GetClassNameA(window, name, sizeof name);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process == GetCurrentProcessId() && std::string(name) == "#32770") PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+  return TRUE;
+}
+
+// The user at the dialog, on a thread of its own. The steps return what
+// went wrong, or nothing. When a step fails, the user cancels every dialog
+// of this process until the test's Execute has returned: a failed step
+// shows as a failure, never as a test that waits for ever.
+class ScriptedUser {
+public:
+  explicit ScriptedUser(std::function<std::string()> steps)
+      : thread_([this, steps] {
+          failure_ = steps();
+          while (!failure_.empty() && !executed_) {
+            EnumWindows(CancelDialog, 0);
+            Sleep(100);
+          }
+        }) {}
+  // Called once Execute has returned; what went wrong, if anything.
+  std::string Finish() {
+    executed_ = true;
+    thread_.join();
+    return failure_;
+  }
+
+private:
+  std::atomic<bool> executed_{false};
+  std::string failure_;
+  std::thread thread_;
+};
 
 std::string TextOf(HWND window) {
   char text[MAX_PATH] = {};
@@ -53,7 +93,7 @@ std::string TextOf(HWND window) {
 
 // Waits until the window shows the text; false when it never does.
 bool WaitForText(HWND window, const std::string& text) {
-  for (int tries = 0; tries < 500; ++tries) {
+  for (int tries = 0; tries < 1500; ++tries) {
     if (forms::SameText(TextOf(window), text)) return true;
     Sleep(20);
   }
@@ -88,17 +128,18 @@ protected:
 
 TEST_F(FolderDialog, ATypedPathThatDoesNotExistIsCreatedAndReturned) {
   const std::string typed = base_ + "\\new\\deeper";
-  std::thread user([&] {
+  ScriptedUser user([&]() -> std::string {
     HWND browser = WaitForDialogWith(TOFDPathEdit::kId);
-    if (!browser) return;
+    if (!browser) return "no browser with the path box";
     HWND edit = GetDlgItem(browser, TOFDPathEdit::kId);
-    WaitForText(edit, base_);
+    if (!WaitForText(edit, base_)) return "the path box never showed the start folder";
     SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
     SendMessageA(edit, WM_KEYUP, 'R', 0);
     PostMessageA(browser, WM_COMMAND, IDOK, 0);
+    return "";
   });
   bool chosen = dialog_->Execute();
-  user.join();
+  ASSERT_EQ(user.Finish(), "");
   EXPECT_TRUE(chosen);
   EXPECT_EQ(dialog_->FolderPath(), typed);
   EXPECT_TRUE(DirectoryExists(typed));
@@ -106,28 +147,29 @@ TEST_F(FolderDialog, ATypedPathThatDoesNotExistIsCreatedAndReturned) {
 
 TEST_F(FolderDialog, TheCreateButtonAsksForANameAndReopensInTheNewFolder) {
   const std::string made = base_ + "\\Made";
-  bool reopened = false;
-  std::thread user([&] {
+  ScriptedUser user([&]() -> std::string {
     HWND browser = WaitForDialogWith(TOFDCreateButton::kId);
-    if (!browser || !WaitForText(GetDlgItem(browser, TOFDPathEdit::kId), base_)) return;
+    if (!browser) return "no browser with the create button";
+    if (!WaitForText(GetDlgItem(browser, TOFDPathEdit::kId), base_))
+      return "the path box never showed the start folder";
     PostMessageA(browser, WM_COMMAND, MAKEWPARAM(TOFDCreateButton::kId, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(browser, TOFDCreateButton::kId)));
     HWND box = WaitForDialogWith(kInputQueryEditId);
-    if (!box) return;
+    if (!box) return "no box asking for the folder name";
     SendMessageA(GetDlgItem(box, kInputQueryEditId), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("Made"));
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     // The browser closes and opens again, asked to select the new folder
     // (Wine's browser selects only folders whose parent it has expanded).
-    for (int tries = 0; tries < 500 && IsWindow(browser); ++tries) Sleep(20);
+    for (int tries = 0; tries < 1500 && IsWindow(browser); ++tries) Sleep(20);
+    if (IsWindow(browser)) return "the browser did not close after the folder was made";
     HWND again = WaitForDialogWith(TOFDPathEdit::kId);
-    if (!again) return;
-    reopened = true;
+    if (!again) return "the browser did not open again";
     PostMessageA(again, WM_COMMAND, IDCANCEL, 0);
+    return "";
   });
   bool chosen = dialog_->Execute();
-  user.join();
+  ASSERT_EQ(user.Finish(), "");
   EXPECT_FALSE(chosen);
-  EXPECT_TRUE(reopened);
   EXPECT_TRUE(forms::SameText(dialog_->FolderPath(), made));
   EXPECT_TRUE(DirectoryExists(made));
 }

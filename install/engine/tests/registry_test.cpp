@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "child_process.h"
@@ -203,21 +205,23 @@ TEST_F(Registry, DeleteRegistryKeyTreeRemovesSubkeysAndLeavesMissingKeysAlone) {
   DeleteRegistryKeyTree(hkCurrentUser, Key("Tree"));
 }
 
-// The RunOnce values of the root, removed again.
+// The RunOnce values a test wrote, removed again. Each test names only its
+// own values: the tests run in parallel processes on one shared RunOnce key.
 class RunOnce : public ::testing::Test {
 protected:
   void TearDown() override {
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
       HKEY key;
       if (RegOpenKeyExA(root, kRunOnceKey + 1, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) continue;
-      for (const char* name : {"QuendricUnfinished", "QuendricUnfinished1", "QuendricUnfinished2", "ProbeResume"})
-        RegDeleteValueA(key, name);
+      for (const char* name : written_) RegDeleteValueA(key, name);
       RegCloseKey(key);
     }
   }
+  std::vector<const char*> written_;
 };
 
 TEST_F(RunOnce, AUniqueEntryTakesTheFirstFreeName) {
+  written_ = {"QuendricUnfinished", "QuendricUnfinished1", "QuendricUnfinished2"};
   ASSERT_TRUE(AddRunOnceEntry("QuendricUnfinished", "first", true));
   ASSERT_TRUE(AddRunOnceEntry("QuendricUnfinished", "second", true));
   ASSERT_TRUE(AddRunOnceEntry("QuendricUnfinished", "third", true));
@@ -235,6 +239,7 @@ TEST_F(RunOnce, TheRootFollowsTheSystemFamily) {
     const char* version;
     const char* root;
   } cases[] = {{"win2k", "HKCU"}, {"nt40", "HKCU"}, {"win98", "HKLM"}, {"winme", "HKLM"}};
+  written_ = {"ProbeResume"};
   for (const auto& c : cases) {
     std::string output;
     EXPECT_EQ(RunProbeUnder(c.version, "runonce ProbeResume resume", output), 1) << c.version;
