@@ -64,6 +64,13 @@ bool IsPathDelimiter(char c) { return c == '\\' || c == '/'; }
 
 size_t LastPathDelimiter(const std::string& path) { return path.find_last_of("\\/"); }
 
+// Where the file name's extension begins, or npos when it has none.
+size_t ExtensionStart(const std::string& path) {
+  size_t dot = path.find_last_of('.');
+  size_t sep = LastPathDelimiter(path);
+  return dot == std::string::npos || (sep != std::string::npos && dot < sep) ? std::string::npos : dot;
+}
+
 }  // namespace
 
 std::string ExtractFileDir(const std::string& path) {
@@ -78,11 +85,14 @@ std::string ExtractFileName(const std::string& path) {
   return sep == std::string::npos ? path : path.substr(sep + 1);
 }
 
+std::string ExtractFileExt(const std::string& path) {
+  size_t dot = ExtensionStart(path);
+  return dot == std::string::npos ? std::string() : path.substr(dot);
+}
+
 std::string ChangeFileExt(const std::string& path, const std::string& extension) {
-  size_t dot = path.find_last_of('.');
-  size_t sep = LastPathDelimiter(path);
-  if (dot == std::string::npos || (sep != std::string::npos && dot < sep)) return path + extension;
-  return path.substr(0, dot) + extension;
+  size_t dot = ExtensionStart(path);
+  return dot == std::string::npos ? path + extension : path.substr(0, dot) + extension;
 }
 
 std::string AddTrailingPathDelimiter(const std::string& path) {

@@ -35,6 +35,8 @@ constexpr char kPathDelimiter = '/';
 // "/") keeps it: it is the whole directory.
 std::string ExtractFileDir(const std::string& path);
 std::string ExtractFileName(const std::string& path);  // the part after the last separator
+// The extension of the file name, from its last '.' on; empty without one.
+std::string ExtractFileExt(const std::string& path);
 // The path with the extension of its file name (from its last '.') replaced.
 std::string ChangeFileExt(const std::string& path, const std::string& extension);
 // A separator is added unless the text is empty or already ends in one.

@@ -22,18 +22,19 @@ TEST(PathTexts, TrailingBackslashes) {
 // Both separators end a directory part; a root keeps its separator.
 TEST(PathTexts, PartsOfAPath) {
   struct Row {
-    std::string path, dir, name, with_ext;
+    std::string path, dir, name, ext, with_ext;
   } rows[] = {
-      {"C:\\dir\\file.txt", "C:\\dir", "file.txt", "C:\\dir\\file.1"},
-      {"dir/sub/file", "dir/sub", "file", "dir/sub/file.1"},
-      {"C:\\file.a.b", "C:\\", "file.a.b", "C:\\file.a.1"},
-      {"/file", "/", "file", "/file.1"},
-      {"dir.x/file", "dir.x", "file", "dir.x/file.1"},
-      {"bare", "", "bare", "bare.1"},
+      {"C:\\dir\\file.txt", "C:\\dir", "file.txt", ".txt", "C:\\dir\\file.1"},
+      {"dir/sub/file", "dir/sub", "file", "", "dir/sub/file.1"},
+      {"C:\\file.a.b", "C:\\", "file.a.b", ".b", "C:\\file.a.1"},
+      {"/file", "/", "file", "", "/file.1"},
+      {"dir.x/file", "dir.x", "file", "", "dir.x/file.1"},
+      {"bare", "", "bare", "", "bare.1"},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(ExtractFileDir(row.path), row.dir) << row.path;
     EXPECT_EQ(ExtractFileName(row.path), row.name) << row.path;
+    EXPECT_EQ(ExtractFileExt(row.path), row.ext) << row.path;
     EXPECT_EQ(ChangeFileExt(row.path, ".1"), row.with_ext) << row.path;
   }
   EXPECT_EQ(AddTrailingPathDelimiter(""), "");
