@@ -69,6 +69,11 @@ bool DirectoryCreate(const char *path);  // one level; false when it fails
 int LastError();  // the last system error code of this thread
 bool PathsIgnoreCase();  // whether the file system compares names without case
 
+// The bytes a block from malloc, calloc or realloc may be read up to: at
+// least what was asked for. Bounds readers of blocks whose own contents
+// can't be trusted to say their length.
+size_t AllocationSize(const void *block);
+
 }  // namespace os
 
 #endif

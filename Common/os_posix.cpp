@@ -5,6 +5,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
@@ -230,5 +231,7 @@ bool DirectoryCreate(const char *path) { return mkdir(path, 0777) == 0; }
 int LastError() { return errno; }
 
 bool PathsIgnoreCase() { return false; }
+
+size_t AllocationSize(const void *block) { return malloc_usable_size(const_cast<void *>(block)); }
 
 }  // namespace os

@@ -3,6 +3,7 @@
 
 #include <winsock2.h>
 #include <windows.h>
+#include <malloc.h>
 #include <process.h>
 
 #include <new>
@@ -173,5 +174,7 @@ bool DirectoryCreate(const char *path) { return CreateDirectoryA(path, nullptr) 
 int LastError() { return static_cast<int>(GetLastError()); }
 
 bool PathsIgnoreCase() { return true; }
+
+size_t AllocationSize(const void *block) { return _msize(const_cast<void *>(block)); }
 
 }  // namespace os

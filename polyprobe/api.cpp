@@ -1,5 +1,6 @@
 // The exported C interface over the check list, the protocol list and the
 // probe engine of each handle.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -7,6 +8,7 @@
 #include "checks.h"
 #include "engine.h"
 #include "log.h"
+#include "os.h"
 #include "ping.h"
 #include "polyprobe.h"
 #include "protocols.h"
@@ -246,10 +248,15 @@ void _pqmGetResultData(CheckResult *result, int index, char *out, int length) {
   if (length <= 0) return;
   const unsigned char *reply = ReplyAt(result, index, out, static_cast<size_t>(length));
   if (!reply) return;
-  uint32_t count = static_cast<uint32_t>(reply[0]) | static_cast<uint32_t>(reply[1]) << 8 |
-                   static_cast<uint32_t>(reply[2]) << 16 | static_cast<uint32_t>(reply[3]) << 24;
-  size_t stored = 4 + static_cast<size_t>(count);
-  std::memcpy(out, reply, stored < static_cast<size_t>(length) ? stored : static_cast<size_t>(length));
+  // A data entry starts with its byte count, but a text entry (SNMP GET)
+  // starts with text: the entry's block bounds what may be read.
+  size_t stored = os::AllocationSize(reply);
+  if (stored >= 4) {
+    uint32_t count = static_cast<uint32_t>(reply[0]) | static_cast<uint32_t>(reply[1]) << 8 |
+                     static_cast<uint32_t>(reply[2]) << 16 | static_cast<uint32_t>(reply[3]) << 24;
+    stored = std::min(stored, 4 + static_cast<size_t>(count));
+  }
+  std::memcpy(out, reply, std::min(stored, static_cast<size_t>(length)));
 }
 
 void _pqmGetResultStr(CheckResult *result, int index, char *out, unsigned length) {

@@ -4,6 +4,7 @@
 // encoder, for answers the real one never gives.
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -113,6 +114,11 @@ class Snmp : public PolyprobeTest {
       char text[256];
       api._pqmGetResultStr(&r, i, text, sizeof text);
       texts.push_back(text);
+      // Read as data, a text entry gives its own bytes and nothing past
+      // its block, however large the host's buffer.
+      char data[4096];
+      api._pqmGetResultData(&r, i, data, sizeof data);
+      EXPECT_EQ(std::string(data, std::strlen(text)), text);
     }
     api._pqmUnlockResult(&r);
     return texts;
