@@ -162,7 +162,8 @@ class BrowserRouteTest : public HelpControlTest {
   // The command lines the browser was started with (bounded wait for count).
   std::vector<std::string> BrowserStarts(size_t count) {
     WaitForRecord("browser", "");
-    for (int attempt = 0; attempt < 2000 && Records("browser").size() < count; ++attempt) Sleep(10);
+    for (int attempt = 0; attempt < 2000 && Records("browser").size() < count; ++attempt)
+      PauseAnsweringMessages(10);
     return Records("browser");
   }
 

@@ -92,7 +92,16 @@ bool HelpControlTest::WaitForRecord(const std::string &kind, const std::string &
   for (int attempt = 0; attempt < 4000; ++attempt) {
     for (const std::string &record : Records(kind))
       if (record.find(text) != std::string::npos) return true;
-    Sleep(10);
+    PauseAnsweringMessages(10);
   }
   return false;
+}
+
+void HelpControlTest::PauseAnsweringMessages(DWORD ms) {
+  const DWORD start = GetTickCount();
+  for (DWORD passed = 0; passed < ms; passed = GetTickCount() - start) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - passed, QS_SENDMESSAGE);
+    MSG message;
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);  // handles the messages sent to this thread
+  }
 }

@@ -27,6 +27,11 @@ class HelpControlTest : public ::testing::Test {
   std::vector<std::string> Records(const std::string &kind) const;
   // Waits (a bounded time) until some record of kind holds text.
   bool WaitForRecord(const std::string &kind, const std::string &text) const;
+  // A pause of the waits: the test's thread owns the host's windows, so it
+  // answers messages that other programs send to them meanwhile. A thread
+  // that only slept would hold up every program that activates a window
+  // of its own, and with it the tests running beside this one.
+  static void PauseAnsweringMessages(DWORD ms);
   IDispatch *control() const { return host_->control(); }
 
   std::string folder_;

@@ -65,7 +65,7 @@ class JavaRouteTest : public HelpControlTest {
     for (int attempt = 0; attempt < 4000; ++attempt) {
       for (const auto &input : Inputs())
         if (input.second == expected) return true;
-      Sleep(10);
+      PauseAnsweringMessages(10);
     }
     return false;
   }
