@@ -6,6 +6,7 @@
 #include "launcher.h"
 #include "pathspec.h"
 #include "qndr_compress.h"
+#include "regentries.h"
 #include "standardpaths.h"
 #include "translator.h"
 
@@ -29,6 +30,7 @@ void InitializeInstallUnits() {
     PathSpecifierClasses().Add(specifier_class);
   }
   InitializeContainerList();
+  forms::RegisterStreamClass(TInstallRegistry::StaticClass());
   // The archive: its components, the shared instances and, on Windows, the
   // message pump that lets the progress window repaint and take a Cancel
   // between blocks.

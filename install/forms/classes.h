@@ -34,7 +34,7 @@ class TComponent;
 struct ClassInfo;
 class TPersistent;
 
-enum class PropKind { Bool, Int, String, Enum, Set, Component, Strings, Object, Event };
+enum class PropKind { Bool, Int, String, Enum, Set, Component, Strings, Object, Event, Collection };
 
 // One published property. The accessors work on the object the property
 // belongs to; only those that fit the kind are set.
@@ -57,7 +57,7 @@ struct PropInfo {
   std::function<void(TPersistent&, TComponent*)> set_component;
   std::function<const TStringList&(const TPersistent&)> get_strings;
   std::function<void(TPersistent&, const TStringList&)> set_strings;
-  std::function<TPersistent*(TPersistent&)> get_object;  // Object: the owned sub-object
+  std::function<TPersistent*(TPersistent&)> get_object;  // Object, Collection: the owned sub-object
   // Event: binds a published method (as returned by ClassInfo::methods) or
   // clears the event for an empty std::any; false when the method's
   // signature does not fit the event.
