@@ -7,10 +7,13 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <memory>
+
 #include <gtest/gtest.h>
 
 #include "exceptions.h"
 #include "fixtures.h"
+#include "moved_keys.h"
 #include "uninstall.h"
 
 namespace install_test {
@@ -38,30 +41,19 @@ class RegistryKeysWritten : public EngineTest {
 protected:
   void SetUp() override {
     EngineTest::SetUp();
-    DeleteRegistryKeyTree(hkCurrentUser, "\\" + base_);
-    // Both stand-ins are opened before either predefined key is moved.
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (base_ + "\\Machine").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &machine_, nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (base_ + "\\User").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &user_, nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine_), ERROR_SUCCESS);
-    ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, user_), ERROR_SUCCESS);
+    keys_ = std::make_unique<MovedRootKeys>("RegistryKeys", std::initializer_list<HKEY>{HKEY_LOCAL_MACHINE,
+                                                                                       HKEY_CURRENT_USER});
+    ASSERT_TRUE(keys_->Moved());
     auto* form = New<TInstallMainForm>(owner_);
     install_ = New<TInstall>(form);
     install_->Information().SetProductName("Netmon");
     product_key_ = UninstallProductKey("Netmon");
   }
   void TearDown() override {
-    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) RegOverridePredefKey(root, nullptr);
-    RegCloseKey(machine_);
-    RegCloseKey(user_);
-    DeleteRegistryKeyTree(hkCurrentUser, "\\" + base_);
+    keys_.reset();
     EngineTest::TearDown();
   }
-  // The key that stands in for a predefined one.
-  HKEY Private(HKEY root) const { return root == HKEY_LOCAL_MACHINE ? machine_ : user_; }
+  HKEY Private(HKEY root) const { return keys_->StandIn(root); }
   // The value below the stand-in of root; type REG_NONE when it is missing.
   Value Read(HKEY root, const std::string& key, const std::string& name) const {
     Value value;
@@ -92,9 +84,7 @@ protected:
     return entry;
   }
 
-  const std::string base_ = "Software\\NetmonTests\\RegistryKeys" + std::to_string(GetCurrentProcessId());
-  HKEY machine_ = nullptr;
-  HKEY user_ = nullptr;
+  std::unique_ptr<MovedRootKeys> keys_;
   TInstall* install_ = nullptr;
   std::string product_key_;
 };
@@ -208,7 +198,7 @@ TEST_F(RegistryKeysWritten, AKeyThatCannotBeOpenedForWritingRaises) {
   registry->SetName("LockedKey");
   Entry(registry, "Value")->SetText("x");
   HKEY locked;
-  ASSERT_EQ(RegCreateKeyExA(machine_, "SOFTWARE\\Locked", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &locked, nullptr),
+  ASSERT_EQ(RegCreateKeyExA(Private(HKEY_LOCAL_MACHINE), "SOFTWARE\\Locked", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &locked, nullptr),
             ERROR_SUCCESS);
   PSECURITY_DESCRIPTOR read_only = nullptr;
   ASSERT_TRUE(
