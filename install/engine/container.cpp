@@ -28,7 +28,13 @@ void TInstallContainerList::Add(TInstallContainer* container) {
 
 void TInstallContainerList::Remove(TInstallContainer* container) {
   auto it = std::find(items_.begin(), items_.end(), container);
-  if (it != items_.end()) items_.erase(it);
+  if (it == items_.end()) return;
+  items_.erase(it);
+  ++removals_;
+}
+
+bool TInstallContainerList::Contains(const TInstallContainer* container) const {
+  return std::find(items_.begin(), items_.end(), container) != items_.end();
 }
 
 TInstallContainerList* ContainerList() { return g_container_list; }
@@ -71,10 +77,15 @@ void TInstallContainer::Create(TComponent* owner) {
 
 void TInstallContainer::Destroy() {
   if (TInstallContainerList* list = ContainerList()) {
-    // A copy: a container may leave the list while it is told.
+    // A copy: a container may leave the list while it is told, and may free
+    // others (a shortcut goes with its folder): after a removal only those
+    // still in the list are told.
     std::vector<TInstallContainer*> others = list->Items();
-    for (auto it = others.rbegin(); it != others.rend(); ++it)
-      if (*it != this) (*it)->ContainerRemoved(this);
+    size_t removals = list->Removals();
+    for (auto it = others.rbegin(); it != others.rend(); ++it) {
+      if (*it == this || (list->Removals() != removals && !list->Contains(*it))) continue;
+      (*it)->ContainerRemoved(this);
+    }
     list->Remove(this);
   }
   helpers_.clear();
@@ -264,6 +275,11 @@ void TInstallObject::Process() {
 void TInstallObject::ContainerRemoved(TInstallContainer* container) {
   TInstallContainer::ContainerRemoved(container);
   if (container == container_) SetContainer(nullptr);
+}
+
+void TInstallObject::ForgetContainer() {
+  if (container_) container_->RemoveHelper(this);
+  container_ = nullptr;
 }
 
 void TInstallObject::SetContainer(TInstallContainer* value) {

@@ -132,6 +132,11 @@ public:
   virtual void SetContainer(TInstallContainer* value);
   TInstallContainer* Container() const { return container_; }
 
+protected:
+  // Drops the link to a container that is going away, without the checks
+  // and defaults of SetContainer.
+  void ForgetContainer();
+
 private:
   bool container_assigned_ = false;
   bool default_container_pending_ = false;
@@ -148,10 +153,14 @@ class TInstallContainerList {
 public:
   void Add(TInstallContainer* container);
   void Remove(TInstallContainer* container);
+  bool Contains(const TInstallContainer* container) const;
   const std::vector<TInstallContainer*>& Items() const { return items_; }
+  // How many containers have left the list so far.
+  size_t Removals() const { return removals_; }
 
 private:
   std::vector<TInstallContainer*> items_;
+  size_t removals_ = 0;
 };
 
 TInstallContainerList* ContainerList();

@@ -18,12 +18,6 @@ namespace {
 
 std::string NameOf(TComponent* obj) { return obj ? obj->Name() : ""; }
 
-// A published text property of obj, or empty when it has none.
-std::string PublishedText(TComponent* obj, const std::string& property) {
-  const PropInfo* info = obj->ClassType().FindProperty(property);
-  return info && info->kind == PropKind::String ? info->get_string(*obj) : "";
-}
-
 // The install object whose container obj's path comes from; raises for
 // any other object.
 TInstallObject* ObjectWithContainer(TComponent* obj, const std::string& specifier_name,
@@ -139,9 +133,9 @@ std::string ContainerText(TInstallContainer* container, const char* group_patter
                           const char* other_pattern) {
   if (container->InheritsFrom("TCustomInstall")) return "Main installation directory";
   if (container->InheritsFrom("TCustomInstallGroup"))
-    return Format(group_pattern, {PublishedText(container, "Description")});
+    return Format(group_pattern, {PublishedText(*container, "Description")});
   if (container->InheritsFrom("TFileContainer"))
-    return Format(directory_pattern, {PublishedText(container, "Description")});
+    return Format(directory_pattern, {PublishedText(*container, "Description")});
   return Format(other_pattern, {container->Name()});
 }
 

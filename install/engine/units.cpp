@@ -6,6 +6,8 @@
 #include "launcher.h"
 #include "pathspec.h"
 #include "qndr_compress.h"
+#include "regentries.h"
+#include "shelllinks.h"
 #include "standardpaths.h"
 #include "translator.h"
 
@@ -29,6 +31,11 @@ void InitializeInstallUnits() {
     PathSpecifierClasses().Add(specifier_class);
   }
   InitializeContainerList();
+  forms::RegisterStreamClass(TInstallRegistry::StaticClass());
+  forms::RegisterStreamClass(TMainLinkGroup::StaticClass());
+  forms::RegisterStreamClass(TInstallMainLink::StaticClass());
+  // Made by the first shortcut on a form; not one of the standard classes.
+  forms::RegisterStreamClass(TpsObjectLink::StaticClass());
   // The archive: its components, the shared instances and, on Windows, the
   // message pump that lets the progress window repaint and take a Cancel
   // between blocks.

@@ -34,7 +34,7 @@ class TComponent;
 struct ClassInfo;
 class TPersistent;
 
-enum class PropKind { Bool, Int, String, Enum, Set, Component, Strings, Object, Event };
+enum class PropKind { Bool, Int, String, Enum, Set, Component, Strings, Object, Event, Collection };
 
 // One published property. The accessors work on the object the property
 // belongs to; only those that fit the kind are set.
@@ -57,7 +57,7 @@ struct PropInfo {
   std::function<void(TPersistent&, TComponent*)> set_component;
   std::function<const TStringList&(const TPersistent&)> get_strings;
   std::function<void(TPersistent&, const TStringList&)> set_strings;
-  std::function<TPersistent*(TPersistent&)> get_object;  // Object: the owned sub-object
+  std::function<TPersistent*(TPersistent&)> get_object;  // Object, Collection: the owned sub-object
   // Event: binds a published method (as returned by ClassInfo::methods) or
   // clears the event for an empty std::any; false when the method's
   // signature does not fit the event.
@@ -191,6 +191,9 @@ private:
 // EComponentError when the object has no such property of that kind.
 void SetBoolProperty(TPersistent& object, const std::string& property, bool value);
 void SetStringProperty(TPersistent& object, const std::string& property, const std::string& value);
+// A published text property by name; empty when the object has no text
+// property of that name.
+std::string PublishedText(const TPersistent& object, const std::string& property);
 
 // Calls an event handler if one is set. It calls a copy: a handler may put
 // another in its place (or clear it) while it runs.

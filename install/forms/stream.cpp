@@ -1,5 +1,7 @@
 #include "stream.h"
 
+#include "collection.h"
+
 #include <cctype>
 #include <cstdio>
 #include <vector>
@@ -42,7 +44,7 @@ public:
       token.kind = TokenKind::String;
       ++pos_;
       token.text = ReadStringBody(token.line);
-    } else if (std::string("{}[](),=.").find(c) != std::string::npos) {
+    } else if (std::string("{}[](),=.<>").find(c) != std::string::npos) {
       token.kind = TokenKind::Symbol;
       token.text = std::string(1, c);
       ++pos_;
@@ -269,7 +271,23 @@ private:
         return;
       case PropKind::Object:
         Fail(value, "Property " + property.name + " is an object: set its properties instead");
+      case PropKind::Collection:
+        ReadCollection(static_cast<TCollection&>(*property.get_object(object)));
+        return;
     }
+  }
+
+  // '<', item bodies, '>': the items replace what the collection held.
+  void ReadCollection(TCollection& collection) {
+    ExpectSymbol("<");
+    collection.Clear();
+    while (!IsSymbol(">")) {
+      TCollectionItem* item = collection.Add();
+      ExpectSymbol("{");
+      while (!IsSymbol("}")) ReadProperty(*item, Expect(TokenKind::Identifier, "a property name"));
+      Advance();
+    }
+    Advance();
   }
 
   int64_t ReadSet(const PropInfo& property) {
@@ -406,6 +424,7 @@ private:
       }
       case PropKind::Object:
       case PropKind::Event:
+      case PropKind::Collection:
         return "";
     }
     return "";
@@ -419,6 +438,8 @@ private:
       for (const PropInfo& property : info->properties) {
         if (property.kind == PropKind::Object) {
           WriteProperties(*property.get_object(object), prefix + property.name + ".", depth);
+        } else if (property.kind == PropKind::Collection) {
+          WriteCollection(static_cast<TCollection&>(*property.get_object(object)), prefix + property.name, depth);
         } else if (property.kind == PropKind::Event && component) {
           auto binding = component->EventBindings().find(property.name);
           if (binding != component->EventBindings().end())
@@ -428,6 +449,17 @@ private:
         }
       }
     }
+  }
+
+  void WriteCollection(const TCollection& collection, const std::string& name, int depth) {
+    if (collection.Count() == 0) return;
+    Line(depth, name + " = <");
+    for (int i = 0; i < collection.Count(); ++i) {
+      Line(depth + 1, "{");
+      WriteProperties(*collection.Items(i), "", depth + 2);
+      Line(depth + 1, "}");
+    }
+    Line(depth, ">");
   }
 
   void WriteObject(const TComponent& object, int depth) {

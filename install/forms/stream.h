@@ -11,6 +11,7 @@
 //     Information.CompanyName = "ZUV"       // a property of an owned object
 //     DestDirType = psProgramFiles          // a component of the root, or nil
 //     OnAfterInitialized = Install1AfterInitialized   // a method of the root
+//     Entries = < { Ident = "a" } { } >      // a collection, item by item
 //     TInstall Install1 { ... }             // a held object, owned by the root
 //     TTranslator { ... }                   // one without a name
 //   }

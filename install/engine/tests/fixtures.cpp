@@ -1,5 +1,8 @@
 #include "fixtures.h"
 
+#include <fstream>
+#include <sstream>
+
 namespace install_test {
 
 using namespace forms;
@@ -55,6 +58,18 @@ TInstallMainForm* EngineTest::LoadMainForm(std::vector<std::string> arguments, c
   SetProgramArguments(arguments);
   return Application()->CreateForm<TInstallMainForm>(script);
 }
+
+#ifdef INSTALL_SCRIPT_FILE
+TInstallMainForm* EngineTest::LoadProductScript() {
+  std::ifstream file(INSTALL_SCRIPT_FILE, std::ios::binary);
+  if (!file) return nullptr;
+  std::stringstream script;
+  script << file.rdbuf();
+  std::vector<TCustomPathSpecifier*> made_for_the_test = StandardPathSpecifiers().Items();
+  for (TCustomPathSpecifier* specifier : made_for_the_test) Free(specifier);
+  return LoadMainForm({"-sC:\\Loader"}, script.str());
+}
+#endif
 
 TTestObject* EngineTest::Object(const std::string& name, int type_number, TInstallContainer* container) {
   auto* object = New<TTestObject>(owner_);

@@ -44,6 +44,11 @@ protected:
   // Loads a main form from script with the program's arguments (its own
   // name is put first).
   install::TInstallMainForm* LoadMainForm(std::vector<std::string> arguments, const std::string& script);
+#ifdef INSTALL_SCRIPT_FILE
+  // Loads the product's own install script in place of the test's path
+  // specifiers (started with -sC:\Loader); nil when the file can't be read.
+  install::TInstallMainForm* LoadProductScript();
+#endif
   // A test object owned by the owner made for the test.
   TTestObject* Object(const std::string& name, int type_number, install::TInstallContainer* container = nullptr);
   forms::TComponent* owner_ = nullptr;

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -220,13 +219,8 @@ TEST_F(PrivateRegistry, OfficeFavoritesFromTheShellFoldersOrTheWindowsFolder) {
 class ProductScript : public EngineTest {};
 
 TEST_F(ProductScript, CarriesEveryStandardSpecifierAndInstallsIntoProgramFiles) {
-  std::vector<TCustomPathSpecifier*> made_for_the_test = StandardPathSpecifiers().Items();
-  for (TCustomPathSpecifier* specifier : made_for_the_test) forms::Free(specifier);
-  std::ifstream file(INSTALL_SCRIPT_FILE, std::ios::binary);
-  ASSERT_TRUE(file) << INSTALL_SCRIPT_FILE;
-  std::stringstream script;
-  script << file.rdbuf();
-  TInstallMainForm* form = LoadMainForm({"-sC:\\Loader"}, script.str());
+  TInstallMainForm* form = LoadProductScript();
+  ASSERT_TRUE(form);
   ASSERT_EQ(StandardPathSpecifiers().Items().size(), PathSpecifierClasses().Items().size());
   for (TCustomPathSpecifier* specifier : StandardPathSpecifiers().Items()) {
     EXPECT_EQ(specifier->Owner(), form);

@@ -135,6 +135,10 @@ INSTANTIATE_TEST_SUITE_P(
                   "Line 1: unterminated string"},
         BadScript{"missing_brace", "TTestForm F { TTestWidget W { }", "Line 1: expected a property or a class name"},
         BadScript{"trailing_text", "TTestForm F { } x", "Line 1: text after the end of the root object"},
+        BadScript{"item_without_body", "TTestForm F { TTestWidget W { Rows = < Label > } }",
+                  "Line 1: expected '{'"},
+        BadScript{"unknown_item_property", "TTestForm F {\n TTestWidget W {\n  Rows = < { Colour = 1 } >\n }\n}",
+                  "Line 3: Property Colour does not exist in TTestRow"},
         BadScript{"sub_property_of_plain", "TTestForm F { TTestWidget W { Count.X = 1 } }",
                   "Line 1: Property Count holds no properties"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -170,6 +174,65 @@ TEST_F(StreamTest, WritesWhatItReadsLeavingDefaultsOut) {
   ReadComponent(*copy, written);
   EXPECT_EQ(WriteComponent(*copy), written);
   Free(copy);
+}
+
+const char* const kRows = R"(TTestForm Form1 {
+  TTestWidget Table {
+    Info.Title = "untitled"
+    Rows = <
+      {
+        Label = "first"
+        Target = Other
+      }
+      {
+      }
+      {
+        Label = "third"
+      }
+    >
+  }
+  TTestWidget Other {
+    Info.Title = "untitled"
+  }
+}
+)";
+
+TEST_F(StreamTest, CollectionsReadItemByItemAndWriteBackTheSame) {
+  ReadComponent(*form_, kRows);
+  TTestWidget* table = Widget("Table");
+  ASSERT_TRUE(table);
+  TCollection& rows = table->Rows();
+  ASSERT_EQ(rows.Count(), 3);
+  auto* first = dynamic_cast<TTestRow*>(rows.Items(0));
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->Label(), "first");
+  EXPECT_EQ(first->Target(), Widget("Other"));
+  EXPECT_EQ(first->Collection(), &rows);
+  EXPECT_EQ(rows.Owner(), table);
+  EXPECT_EQ(dynamic_cast<TTestRow*>(rows.Items(2))->Label(), "third");
+  EXPECT_EQ(WriteComponent(*form_), kRows);
+}
+
+TEST_F(StreamTest, AStoredCollectionReplacesTheItemsThereWere) {
+  auto* table = New<TTestWidget>(form_);
+  table->SetName("Table");
+  table->Rows().Add();
+  ReadComponent(*table, "TTestWidget Table { Rows = < { Label = \"only\" } > }");
+  ASSERT_EQ(table->Rows().Count(), 1);
+  EXPECT_EQ(dynamic_cast<TTestRow*>(table->Rows().Items(0))->Label(), "only");
+  EXPECT_THROW(table->Rows().Items(1), EConvertError);
+}
+
+TEST_F(StreamTest, CollectionsCopyItemByItemAndRefuseOtherSources) {
+  ReadComponent(*form_, kRows);
+  auto* copy = New<TTestWidget>(form_);
+  copy->Rows().Assign(Widget("Table")->Rows());
+  ASSERT_EQ(copy->Rows().Count(), 3);
+  auto* first = dynamic_cast<TTestRow*>(copy->Rows().Items(0));
+  EXPECT_EQ(first->Label(), "first");
+  EXPECT_EQ(first->Collection(), &copy->Rows());
+  TTestInfo info;
+  EXPECT_THROW(first->Assign(info), EConvertError);
 }
 
 TEST_F(StreamTest, NoLoadedCallWhenTheStreamFails) {

@@ -15,6 +15,20 @@ const ClassInfo& TTestInfo::StaticClass() {
   return info;
 }
 
+const ClassInfo& TTestRow::StaticClass() {
+  static const ClassInfo info{"TTestRow", &TCollectionItem::StaticClass(), nullptr,
+                              {StringProp<TTestRow>("Label", &TTestRow::Label, &TTestRow::SetLabel),
+                               ComponentProp<TTestRow, TComponent>("Target", &TTestRow::Target, &TTestRow::SetTarget)}};
+  return info;
+}
+
+void TTestRow::Assign(const TPersistent& source) {
+  const auto* row = dynamic_cast<const TTestRow*>(&source);
+  if (!row) return TCollectionItem::Assign(source);
+  label_ = row->label_;
+  target_ = row->target_;
+}
+
 const ClassInfo& TTestWidget::StaticClass() {
   static const ClassInfo info{
       "TTestWidget",
@@ -30,6 +44,7 @@ const ClassInfo& TTestWidget::StaticClass() {
        ComponentProp<TTestWidget, TTestWidget>("Buddy", &TTestWidget::Buddy, &TTestWidget::SetBuddy),
        StringsProp<TTestWidget, TStringList>("Items", &TTestWidget::Items, &TTestWidget::SetItems),
        ObjectProp<TTestWidget, TTestInfo>("Info", &TTestWidget::Info),
+       CollectionProp<TTestWidget, TCollection>("Rows", &TTestWidget::Rows),
        EventProp<TTestWidget, void(TComponent*)>("OnClick", &TTestWidget::SetOnClick)}};
   return info;
 }

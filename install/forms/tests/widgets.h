@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "classes.h"
+#include "collection.h"
 
 namespace forms_test {
 
@@ -28,6 +29,21 @@ public:
 
 private:
   std::string title_ = "untitled";
+};
+
+// A collection item with a text and a reference.
+class TTestRow : public forms::TCollectionItem {
+  FORMS_CLASS(TTestRow)
+public:
+  void Assign(const forms::TPersistent& source) override;
+  std::string Label() const { return label_; }
+  void SetLabel(const std::string& label) { label_ = label; }
+  TComponent* Target() const { return target_; }
+  void SetTarget(TComponent* target) { target_ = target; }
+
+private:
+  std::string label_;
+  TComponent* target_ = nullptr;
 };
 
 class TTestWidget : public TComponent {
@@ -52,6 +68,7 @@ public:
   TStringList& Items() { return items_; }
   void SetItems(const TStringList& items);
   TTestInfo& Info() { return info_; }
+  forms::TCollection& Rows() { return rows_; }
   void SetOnClick(std::function<void(TComponent*)> handler) { on_click_ = std::move(handler); }
   void Click() {
     if (on_click_) on_click_(this);
@@ -68,6 +85,7 @@ private:
   TTestWidget* buddy_ = nullptr;
   TStringList items_;
   TTestInfo info_;
+  forms::TCollection rows_{this, [] { return std::make_unique<TTestRow>(); }};
   std::function<void(TComponent*)> on_click_;
 };
 

@@ -1,0 +1,33 @@
+// Predefined registry keys of this process moved into keys of a test's own
+// (HKCU\Software\NetmonTests\<name><process id>\...), so that tests which
+// write there can run side by side. Undone, and the keys deleted, when the
+// object goes.
+#pragma once
+
+#include <windows.h>
+
+#include <initializer_list>
+#include <map>
+#include <string>
+
+namespace install_test {
+
+class MovedRootKeys {
+public:
+  MovedRootKeys(const std::string& name, std::initializer_list<HKEY> roots);
+  ~MovedRootKeys();
+  MovedRootKeys(const MovedRootKeys&) = delete;
+  MovedRootKeys& operator=(const MovedRootKeys&) = delete;
+
+  // Whether every key was moved.
+  bool Moved() const { return moved_; }
+  // The key that stands in for root, opened with all access.
+  HKEY StandIn(HKEY root) const { return stand_ins_.at(root); }
+
+private:
+  std::string base_;
+  std::map<HKEY, HKEY> stand_ins_;
+  bool moved_ = false;
+};
+
+}  // namespace install_test
