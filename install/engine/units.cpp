@@ -4,6 +4,7 @@
 #include "container.h"
 #include "install.h"
 #include "launcher.h"
+#include "netlocation.h"
 #include "pathspec.h"
 #include "qndr_compress.h"
 #include "regentries.h"
@@ -48,9 +49,12 @@ void InitializeInstallUnits() {
     if (forms::Application()) forms::Application()->ProcessMessages();
   });
 #endif
+  InitializeNetInstallLocations();
+  forms::RegisterStreamClass(TNetInstallLocation::StaticClass());
 }
 
 void FinalizeInstallUnits() {
+  FinalizeNetInstallLocations();
   TQndrCompress::SetMessagePump(nullptr);
   FreeSharedVersionResource();
   FinalizeSharedArchive();
