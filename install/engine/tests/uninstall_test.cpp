@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "moved_keys.h"
 #include "registry.h"
 #include "sysutils.h"
 
@@ -15,19 +16,7 @@ namespace {
 
 class UninstallLists : public ::testing::Test {
 protected:
-  void SetUp() override {
-    private_key_ = "Software\\NetmonTests\\Uninstall" + std::to_string(GetCurrentProcessId());
-    DeleteRegistryKeyTree(hkCurrentUser, "\\" + private_key_);
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, private_key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &machine_, nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine_), ERROR_SUCCESS);
-  }
-  void TearDown() override {
-    RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-    RegCloseKey(machine_);
-    DeleteRegistryKeyTree(hkCurrentUser, "\\" + private_key_);
-  }
+  void SetUp() override { ASSERT_TRUE(keys_.Moved()); }
 
   // The string value below the product key, or "(none)".
   std::string Value(const std::string& list, const std::string& name) const {
@@ -44,9 +33,9 @@ protected:
     WriteRegistryString(hkLocalMachine, product_ + "\\" + list, "Entries", value);
   }
 
+  const install_test::MovedRootKeys keys_{"UninstallLists", {HKEY_LOCAL_MACHINE}};
+  const HKEY machine_ = keys_.StandIn(HKEY_LOCAL_MACHINE);
   const std::string product_ = UninstallProductKey("Netmon Suite  ");
-  std::string private_key_;
-  HKEY machine_ = nullptr;
 };
 
 TEST_F(UninstallLists, TheProductKeyKeepsTheNameAsItStands) {
