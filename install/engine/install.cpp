@@ -37,7 +37,7 @@ const ClassInfo& TBuildInfo::StaticClass() {
 const ClassInfo& TCustomInstall::StaticClass() {
   using C = TCustomInstall;
   static const ClassInfo info{
-      "TCustomInstall", &TInstallObject::StaticClass(), nullptr,
+      "TCustomInstall", &TFileContainer::StaticClass(), nullptr,
       {BoolProp<C>("AutoMaximizeWindow", &C::AutoMaximizeWindow, &C::SetAutoMaximizeWindow, true),
        ObjectProp<C, TBuildInfo>("BuildInfo", &C::BuildInfo),
        BoolProp<C>("HideMainForm", &C::HideMainForm, &C::SetHideMainForm, false),
@@ -66,18 +66,21 @@ void TCustomInstall::Create(TComponent* owner) {
     throw IEInstall("The TInstall component does not currently support the use of 2 TInstall components in the same project");
   if (!owner || !(owner->InheritsFrom("TForm") || owner->InheritsFrom("TDataModule")))
     throw IEInstall("The owner of the TInstall component must be a form or a data module");
-  TInstallObject::Create(owner);
+  TFileContainer::Create(owner);
   StoreDestDirType(StandardPathSpecifiers().FindByClass("TpsProgramFiles"));
   SetDefaultDestDirTypePending();
   SetDestDir(kDefaultDestDir);
   SetInstallTypes(InstallTypeBit(itFull));
+  StoreArchiveFileType(StandardPathSpecifiers().FindByClass("TpsMainArchiveFile"));
+  // The run tells of the end of the installed objects itself.
+  SetAfterInstallObjectsEnabled(false);
   g_install = this;
 }
 
 void TCustomInstall::Destroy() {
   RestoreActivateHandler();
   if (g_install == this) g_install = nullptr;
-  TInstallObject::Destroy();
+  TFileContainer::Destroy();
 }
 
 void TCustomInstall::SetAutoMaximizeWindow(bool v) {
@@ -100,7 +103,7 @@ void TCustomInstall::SetPresetupFiles(const TStringList& files) {
 void TCustomInstall::ParseCommandLine() { flags_ = install::ParseCommandLine(ProgramArguments()); }
 
 void TCustomInstall::Loaded() {
-  TInstallObject::Loaded();
+  TFileContainer::Loaded();
   ParseCommandLine();
   if (flags_.Has(clDebug) && Trim(flags_.Value(clLoaderPath)).empty())
     throw IEInstall(

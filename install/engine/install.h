@@ -11,6 +11,7 @@
 
 #include "commandline.h"
 #include "container.h"
+#include "filecontainer.h"
 #include "form.h"
 
 namespace install {
@@ -40,7 +41,21 @@ public:
   std::string URLPath;
 };
 
-class TCustomInstall : public TInstallObject {
+// The install record of this setup file (see FindInstallRecordKey): the
+// full key path under HKEY_LOCAL_MACHINE, empty when there is none.
+const std::string& InstallRecordKey();
+void SetInstallRecordKey(const std::string& key);
+// The start time of the current run, a day-count date-time.
+double RunStartTime();
+// Takes the present time as the start of the run.
+void StartRunClock();
+
+// Codes of the unfinished list: what a run after the reboot does with an
+// entry.
+constexpr int kUnfinishedResume = 0;      // ResumeUnfinished of the container of that Name
+constexpr int kUnfinishedDeleteFile = 1;  // delete the file of that path
+
+class TCustomInstall : public TFileContainer {
   FORMS_CLASS(TCustomInstall)
 public:
   // The single engine, or none.
@@ -52,6 +67,8 @@ public:
   // Runs the mode Loaded chose, once every component of the script is loaded.
   void AfterLoaded() override;
   int RegisteredType() const override { return 1000; }
+  // The engine names no destination for others: it is the main install.
+  bool WantsPathSpecifier() const override { return false; }
   // Fills the command-line flags from the program's arguments.
   virtual void ParseCommandLine();
   // The handler put in place of the main form's OnActivate.
@@ -85,6 +102,23 @@ public:
   bool Running() const { return running_; }
   bool Aborted() const { return aborted_; }
 
+  // Install records (the registry key of this setup file under
+  // "\SOFTWARE\ZUV\Install"): found by the setup file's size and date,
+  // made with the lowest free "Install%d" when create is set; empty when
+  // there is none.
+  virtual std::string FindInstallRecordKey(bool create);
+  // The unfinished list of the install record: entries "name;code". These
+  // raise IEInstall when there is no install record.
+  virtual void AddUnfinished(const std::string& name, int code);
+  virtual void ReadUnfinishedList(forms::TStringList& list);
+  virtual void ClearUnfinished();
+  // Entries added to the unfinished list by this run.
+  int32_t InUseCount() const { return in_use_count_; }
+
+protected:
+  // The install record's unfinished list; raises IEInstall without a record.
+  static std::string UnfinishedKey();
+
 private:
   enum class Mode { None, Build, Floppy, Resume, FirstActivation };
   void ChooseInstallType();
@@ -111,6 +145,7 @@ private:
   bool first_activation_done_ = false;
   bool running_ = false;
   bool aborted_ = false;
+  int32_t in_use_count_ = 0;
   Mode mode_ = Mode::None;
 };
 

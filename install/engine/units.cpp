@@ -3,6 +3,7 @@
 #include "application.h"
 #include "container.h"
 #include "install.h"
+#include "installfile.h"
 #include "launcher.h"
 #include "pathspec.h"
 #include "qndr_compress.h"
@@ -29,6 +30,12 @@ void InitializeInstallUnits() {
     PathSpecifierClasses().Add(specifier_class);
   }
   InitializeContainerList();
+  // File containers and install files.
+  forms::RegisterStreamClass(TInstallGroup::StaticClass());
+  forms::RegisterStreamClass(TInstallDirectory::StaticClass());
+  forms::RegisterStreamClass(TInstallFile::StaticClass());
+  forms::RegisterStreamClass(TpsFileContainer::StaticClass());
+  InitializeFileLists();
   // The archive: its components, the shared instances and, on Windows, the
   // message pump that lets the progress window repaint and take a Cancel
   // between blocks.
@@ -46,6 +53,7 @@ void InitializeInstallUnits() {
 void FinalizeInstallUnits() {
   TQndrCompress::SetMessagePump(nullptr);
   FreeSharedVersionResource();
+  FinalizeFileLists();
   FinalizeSharedArchive();
   FinalizeContainerList();
   FinalizePathSpecifierLists();

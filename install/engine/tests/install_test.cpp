@@ -115,8 +115,10 @@ TEST_F(Engine, FirstActivationRunsTheInstallationOnceAndEnds) {
       "loaded Link",
       "Link heard -990 from Install1",
       "Link heard -999 from Install1",
+      "Link heard -992 from Install1",
       "install Files",
       "Files uninstall \\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Monitor",
+      "Link heard -996 from Install1",
       "Link heard -989 from Install1"};
   EXPECT_EQ(Journal(), expected);
   // The form has its own handler back.

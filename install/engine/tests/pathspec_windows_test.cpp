@@ -8,11 +8,14 @@
 
 #include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
 
 #include "child_process.h"
 #include "fixtures.h"
+#include "installfile.h"
 #include "osroutines.h"
+#include "private_registry.h"
 #include "registry.h"
 #include "shellpaths.h"
 
@@ -121,20 +124,10 @@ class PrivateRegistry : public EngineTest {
 protected:
   void SetUp() override {
     EngineTest::SetUp();
-    DeleteRegistryKeyTree(hkCurrentUser, base_);
-    for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-      HKEY key;
-      std::string path = base_.substr(1) + "\\" + std::to_string(reinterpret_cast<uintptr_t>(root) & 0xF);
-      ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                nullptr),
-                ERROR_SUCCESS);
-      ASSERT_EQ(RegOverridePredefKey(root, key), ERROR_SUCCESS);
-      RegCloseKey(key);
-    }
+    keys_ = std::make_unique<PrivateRegistryKeys>(CurrentTestName());
   }
   void TearDown() override {
-    for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) RegOverridePredefKey(root, nullptr);
-    DeleteRegistryKeyTree(hkCurrentUser, base_);
+    keys_.reset();
     EngineTest::TearDown();
   }
   static std::string PathOf(const char* class_name) {
@@ -147,8 +140,7 @@ protected:
     WriteRegistryString(hkClassesRoot, "\\Word.Document\\CurVer", "", current_version);
     WriteRegistryString(hkClassesRoot, "\\" + current_version + "\\protocol\\StdFileEditing\\server", "", server);
   }
-  const std::string base_ =
-      std::string("\\Software\\NetmonTests\\") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  std::unique_ptr<PrivateRegistryKeys> keys_;
 };
 
 TEST_F(PrivateRegistry, DatabaseEngineFolderIsTheFirstOfItsList) {
@@ -233,6 +225,20 @@ TEST_F(ProductScript, CarriesEveryStandardSpecifierAndInstallsIntoProgramFiles) 
     EXPECT_EQ(specifier->Name(), specifier->SpecifierName());
   }
   EXPECT_EQ(TCustomInstall::Instance()->GetFullDestDir(), "C:\\Program Files (x86)\\ZUV");
+}
+
+TEST_F(ProductScript, HoldsTheSystemUpdatersAsInstallFilesRunAfterInstallation) {
+  std::ifstream file(INSTALL_SCRIPT_FILE, std::ios::binary);
+  std::stringstream script;
+  script << file.rdbuf();
+  TInstallMainForm* form = LoadMainForm({"-sC:\\Loader"}, script.str());
+  for (const char* name : {"IFShFolder_Exe", "IF50ComUpd_Exe"}) {
+    auto* updater = dynamic_cast<TInstallFile*>(form->FindComponent(name));
+    ASSERT_TRUE(updater) << name;
+    EXPECT_TRUE(updater->RunAfterInstall()) << name;
+    EXPECT_EQ(updater->GetFullDestDir(), "C:\\Program Files (x86)\\ZUV\\Updates") << name;
+    EXPECT_EQ(updater->GetArchivePath(), "C:\\Loader\\files.1") << name;
+  }
 }
 
 TEST(ShellFolders, QuickLaunchBelowTheApplicationData) {
