@@ -42,6 +42,7 @@ const ClassInfo& TCustomInstall::StaticClass() {
        ObjectProp<C, TBuildInfo>("BuildInfo", &C::BuildInfo),
        BoolProp<C>("HideMainForm", &C::HideMainForm, &C::SetHideMainForm, false),
        ObjectProp<C, TInstallInformation>("Information", &C::Information),
+       ObjectProp<C, TControlPanelExtensionInformation>("win2KExtendedInformation", &C::Win2KExtendedInformation),
        SetOfProp<C, TInstallTypeSet>("InstallTypes", kInstallTypeNames, &C::InstallTypes, &C::SetInstallTypes,
                                    InstallTypeBit(itFull)),
        BoolProp<C>("NoUninstall", &C::NoUninstall, &C::SetNoUninstall, false),
@@ -81,6 +82,11 @@ void TCustomInstall::Destroy() {
   RestoreActivateHandler();
   if (g_install == this) g_install = nullptr;
   TFileContainer::Destroy();
+}
+
+void TCustomInstall::Notification(TComponent* component, TOperation operation) {
+  TFileContainer::Notification(component, operation);
+  if (operation == TOperation::opRemove) win2k_extended_information_.Forget(component);
 }
 
 void TCustomInstall::SetAutoMaximizeWindow(bool v) {

@@ -12,6 +12,7 @@
 #include "commandline.h"
 #include "container.h"
 #include "filecontainer.h"
+#include "uninstall.h"
 #include "form.h"
 
 namespace install {
@@ -64,6 +65,7 @@ public:
   void Create(forms::TComponent* owner) override;
   void Destroy() override;
   void Loaded() override;
+  void Notification(forms::TComponent* component, forms::TOperation operation) override;
   // Runs the mode Loaded chose, once every component of the script is loaded.
   void AfterLoaded() override;
   int RegisteredType() const override { return 1000; }
@@ -81,6 +83,7 @@ public:
   TBuildInfo& BuildInfo() { return build_info_; }
   TInstallInformation& Information() { return information_; }
   TRegistrationInformation& RegistrationInformation() { return registration_information_; }
+  TControlPanelExtensionInformation& Win2KExtendedInformation() { return win2k_extended_information_; }
   bool NoUninstall() const { return no_uninstall_; }
   void SetNoUninstall(bool v) { no_uninstall_ = v; }
   forms::TStringList& PresetupFiles() { return presetup_files_; }
@@ -130,6 +133,7 @@ private:
   TBuildInfo build_info_;
   TInstallInformation information_;
   TRegistrationInformation registration_information_;
+  TControlPanelExtensionInformation win2k_extended_information_{this};
   bool no_uninstall_ = false;
   forms::TStringList presetup_files_;
   bool reboot_ = false;

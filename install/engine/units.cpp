@@ -9,6 +9,7 @@
 #include "qndr_compress.h"
 #include "standardpaths.h"
 #include "translator.h"
+#include "uninstall.h"
 
 namespace install {
 
@@ -35,6 +36,7 @@ void InitializeInstallUnits() {
   forms::RegisterStreamClass(TInstallDirectory::StaticClass());
   forms::RegisterStreamClass(TInstallFile::StaticClass());
   forms::RegisterStreamClass(TpsFileContainer::StaticClass());
+  forms::RegisterStreamClass(TUninstallEXE::StaticClass());
   InitializeFileLists();
   // The archive: its components, the shared instances and, on Windows, the
   // message pump that lets the progress window repaint and take a Cancel
