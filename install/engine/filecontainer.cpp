@@ -258,7 +258,7 @@ void TFileContainer::DoInstall() {
   bool was_aborted = SharedArchive() && SharedArchive()->Abort();
   BroadcastInformationEvent(this, ieCopyFinished, nullptr);
   state_ = ifsNone;
-  if (after_install_objects_enabled_) Fire(on_after_install_objects_, this, was_aborted);
+  if (after_install_objects_enabled_) FireAfterInstallObjects(was_aborted);
 }
 
 void TFileContainer::DoNewDisk(TCustomInstallFile* file, TDiskParameter* disk) {

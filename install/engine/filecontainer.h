@@ -163,6 +163,7 @@ public:
 
 protected:
   void SetAfterInstallObjectsEnabled(bool v) { after_install_objects_enabled_ = v; }
+  void FireAfterInstallObjects(bool was_aborted) { forms::Fire(on_after_install_objects_, this, was_aborted); }
   void SetStateValue(TInstallFileState state) { state_ = state; }
 
 private:

@@ -50,7 +50,23 @@ const ClassInfo& TCustomInstall::StaticClass() {
        BoolProp<C>("Reboot", &C::Reboot, &C::SetReboot, false),
        BoolProp<C>("RunAutomatic", &C::RunAutomatic, &C::SetRunAutomatic, true),
        BoolProp<C>("UseLoadingProgram", &C::UseLoadingProgram, &C::SetUseLoadingProgram, true),
-       EventProp<C, void(TComponent*)>("OnAfterInitialized", &C::SetOnAfterInitialized)}};
+       EventProp<C, void(TComponent*)>("OnAfterInitialized", &C::SetOnAfterInitialized),
+       EventProp<C, void(TInstallContainer*, bool)>("OnAfterInstallObjects", &C::SetOnAfterInstallObjects),
+       EventProp<C, void(TComponent*)>("OnAfterNotifyBadInstall", &C::SetOnAfterNotifyBadInstall),
+       EventProp<C, void(TComponent*)>("OnAfterNotifyGoodInstall", &C::SetOnAfterNotifyGoodInstall),
+       EventProp<C, void(TComponent*)>("OnAfterReadArchiveInfo", &C::SetOnAfterReadArchiveInfo),
+       EventProp<C, void(TInstallContainer*)>("OnBeforeInstallObjects", &C::SetOnBeforeInstallObjects),
+       EventProp<C, void(TComponent*)>("OnBeforeReadArchiveInfo", &C::SetOnBeforeReadArchiveInfo),
+       EventProp<C, void(TComponent*, bool&)>("OnBeforeReboot", &C::SetOnBeforeReboot),
+       EventProp<C, void(TComponent*, TCustomInstallFile*, bool&)>("OnBeforeRunFile", &C::SetOnBeforeRunFile),
+       EventProp<C, void(TComponent*, bool&)>("OnBeforeShutdown", &C::SetOnBeforeShutdown),
+       EventProp<C, void(TComponent*, bool&)>("OnBeforeCleanup", &C::SetOnBeforeCleanup),
+       EventProp<C, void(TComponent*)>("OnBeforeNotifyBadInstall", &C::SetOnBeforeNotifyBadInstall),
+       EventProp<C, void(TComponent*)>("OnBeforeNotifyGoodInstall", &C::SetOnBeforeNotifyGoodInstall),
+       EventProp<C, void(TComponent*)>("OnFailedReboot", &C::SetOnFailedReboot),
+       EventProp<C, void(TCustomInstallFile*, int32_t, std::string&)>("OnNewDisk", &C::SetOnNewDisk),
+       EventProp<C, void(TCustomInstallFile*)>("OnReplacing", &C::SetOnReplacing),
+       EventProp<C, void(TCustomInstallFile*, int32_t, int32_t)>("OnStatus", &C::SetOnStatus)}};
   return info;
 }
 
@@ -76,11 +92,18 @@ void TCustomInstall::Create(TComponent* owner) {
   // The run tells of the end of the installed objects itself.
   SetAfterInstallObjectsEnabled(false);
   g_install = this;
+  if (Application())
+    Application()->SetOnException(
+        [this](TComponent* sender, const std::exception& error) { HandleInstallException(sender, error); });
 }
 
 void TCustomInstall::Destroy() {
   RestoreActivateHandler();
-  if (g_install == this) g_install = nullptr;
+  if (g_install == this) {
+    g_install = nullptr;
+    if (Application()) Application()->SetOnException(nullptr);
+  }
+  if (batch_prepared_) RunCleanupBatch();
   TFileContainer::Destroy();
 }
 
@@ -122,6 +145,9 @@ void TCustomInstall::Loaded() {
     size_t slash = program.find_last_of("\\/");
     loader_directory_ = slash == std::string::npos ? "" : program.substr(0, slash);
   }
+  StartRunClock();
+  SetInstallRecordKey(FindInstallRecordKey(false));
+  TakeRecordedLocalArchive();
   main_form_ = Application() && Application()->MainForm() ? Application()->MainForm()
                                                            : dynamic_cast<TForm*>(Owner());
   if (!main_form_ && run_automatic_)
@@ -196,10 +222,7 @@ void TCustomInstall::FirstActivate(TComponent*) {
   if (Owner() && !Owner()->Destroying()) RestoreActivateHandler();
   // The installation starts: a cancel left from before must not stop it.
   if (SharedArchive()) SharedArchive()->SetAbort(false);
-  running_ = true;
   Process();
-  running_ = false;
-  if (Application()) Application()->Terminate();
 }
 
 const ClassInfo& TInstallMainForm::StaticClass() {

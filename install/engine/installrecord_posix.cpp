@@ -11,4 +11,6 @@ void TCustomInstall::ReadUnfinishedList(forms::TStringList& list) {
   list.Clear();
 }
 
+void TCustomInstall::CleanupInstallRecord() { SetInstallRecordKey(""); }
+
 }  // namespace install

@@ -106,4 +106,29 @@ void TCustomInstall::ReadUnfinishedList(TStringList& list) {
   }
 }
 
+void TCustomInstall::CleanupInstallRecord() {
+  const std::string record = InstallRecordKey();
+  if (record.empty()) return;
+  TqndrRegistry registry;
+  registry.SetRootKey(HKEY_LOCAL_MACHINE);
+  TStringList names;
+  if (registry.OpenKey(record, false)) registry.GetKeyNames(names);
+  registry.CloseKey();
+  for (const std::string& name : names.Lines()) {
+    std::string key = record + "\\" + name;
+    std::string local_file = ReadRegistryString(hkLocalMachine, key, "LocalFile", "");
+    if (!Trim(local_file).empty()) DeleteFileNamed(local_file);
+    DeleteRegistryKeyTree(hkLocalMachine, key);
+  }
+  DeleteRegistryKeyTree(hkLocalMachine, record);
+  SetInstallRecordKey("");
+  // The keys above the records go when nothing else is left in them.
+  for (const char* parent : {kInstallRecordsKey, "\\Software\\Quendric"}) {
+    TRegKeyInfo info;
+    if (!registry.OpenKey(parent, false) || !registry.GetKeyInfo(info) || info.NumSubKeys > 0) return;
+    registry.CloseKey();
+    registry.DeleteKey(parent);
+  }
+}
+
 }  // namespace install

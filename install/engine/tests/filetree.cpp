@@ -7,6 +7,12 @@ namespace install_test {
 using namespace forms;
 using namespace install;
 
+std::string ScriptString(const std::string& text) {
+  std::string quoted = "\"";
+  for (char c : text) quoted += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  return quoted + "\"";
+}
+
 const ClassInfo& TListener::StaticClass() {
   static const ClassInfo info{"TListener", &TInstallObject::StaticClass(),
                               [](TComponent* owner) -> TComponent* { return New<TListener>(owner); },
@@ -25,6 +31,7 @@ void TListener::DoInformationEvent(TComponent* sender, int code, TPersistent* pa
     entry.total_percent = status->TotalPercent;
   }
   heard.push_back(entry);
+  if (on_event) on_event(code);
 }
 
 std::vector<int> TListener::Codes() const {
@@ -35,6 +42,11 @@ std::vector<int> TListener::Codes() const {
 
 void FileTreeTest::SetUp() {
   EngineTest::SetUp();
+  UsePrivateRegistry();
+  SetQuestionHandler([](const std::string& text, TQuestion) {
+    ADD_FAILURE() << "unexpected question: " << text;
+    return false;
+  });
   RegisterStreamClass(TListener::StaticClass());
   source_dir_ = temp_ / "source";
   dest_ = temp_ / "dest";
@@ -42,10 +54,6 @@ void FileTreeTest::SetUp() {
   std::filesystem::create_directories(source_dir_);
 }
 
-void FileTreeTest::TearDown() {
-  SetQuestionHandler(nullptr);
-  EngineTest::TearDown();
-}
 
 std::string FileTreeTest::Source(const std::string& name, size_t size) {
   std::string path = AddTrailingPathDelimiter(source_dir_) + name;

@@ -4,6 +4,7 @@
 // records what a container broadcasts to its helpers.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ struct Heard {
   int32_t total_percent = 0;     // -998 only
 };
 
+// text as a quoted string of the stored stream (backslashes doubled).
+std::string ScriptString(const std::string& text);
+
 // A helper of registered type 9000 that records every broadcast.
 class TListener : public install::TInstallObject {
   FORMS_CLASS(TListener)
@@ -33,12 +37,14 @@ public:
   std::vector<Heard> heard;
   // The codes heard, in order.
   std::vector<int> Codes() const;
+  // Called with each code after it is recorded: a test acts as a dialog.
+  std::function<void(int code)> on_event;
 };
 
+// Questions to the user fail the test unless the test answers them.
 class FileTreeTest : public EngineTest {
 protected:
   void SetUp() override;
-  void TearDown() override;
   // A source file of size bytes in the source folder.
   std::string Source(const std::string& name, size_t size);
   // A directory container installing into dest_ from archive_.

@@ -1,5 +1,7 @@
 #include "fixtures.h"
 
+#include "installfile.h"
+
 namespace install_test {
 
 using namespace forms;
@@ -48,6 +50,18 @@ void EngineTest::TearDown() {
   Free(owner_);
   FinalizeApplication();
   FinalizeInstallUnits();
+  SetInstallRecordKey("");
+  SetQuestionHandler(nullptr);
+  SetExitWindowsHandler(nullptr);
+#ifdef _WIN32
+  keys_.reset();
+#endif
+}
+
+void EngineTest::UsePrivateRegistry() {
+#ifdef _WIN32
+  keys_ = std::make_unique<PrivateRegistryKeys>(CurrentTestName());
+#endif
 }
 
 TInstallMainForm* EngineTest::LoadMainForm(std::vector<std::string> arguments, const std::string& script) {

@@ -1,7 +1,6 @@
 // Install files against Wine's file system and registry: a target in use,
 // the shared-DLL counter, help registration, COM registration and the
-// uninstall entries. The registry roots of this process are the test's own
-// (PrivateRegistryKeys).
+// uninstall entries.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -13,7 +12,6 @@
 #include "exceptions.h"
 #include "filetree.h"
 #include "osroutines.h"
-#include "private_registry.h"
 #include "registry.h"
 
 namespace install_test {
@@ -26,16 +24,6 @@ const char* const kSharedDLLs = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\
 
 class InstallFilesOnWindows : public FileTreeTest {
 protected:
-  void SetUp() override {
-    FileTreeTest::SetUp();
-    keys_ = std::make_unique<PrivateRegistryKeys>(CurrentTestName());
-  }
-  void TearDown() override {
-    SetRaiseRegistrationErrors(true);
-    SetInstallRecordKey("");
-    keys_.reset();
-    FileTreeTest::TearDown();
-  }
   // The engine, on a main form, with an install record of its own.
   TCustomInstall* Engine() {
     LoadMainForm({}, "TInstallMainForm F { TInstall Install1 { RunAutomatic = False "
@@ -44,7 +32,6 @@ protected:
     return TCustomInstall::Instance();
   }
   std::string Target(const std::string& name) const { return AddTrailingPathDelimiter(dest_) + name; }
-  std::unique_ptr<PrivateRegistryKeys> keys_;
 };
 
 // The file held open without sharing: it cannot be deleted.

@@ -8,14 +8,12 @@
 
 #include <fstream>
 #include <map>
-#include <memory>
 #include <sstream>
 
 #include "child_process.h"
 #include "fixtures.h"
 #include "installfile.h"
 #include "osroutines.h"
-#include "private_registry.h"
 #include "registry.h"
 #include "shellpaths.h"
 
@@ -119,16 +117,11 @@ TEST(StandardPathsUnderWine, EachSpecifierGivesTheFolderTheSystemReports) {
   }
 }
 
-// The predefined keys of this process moved into keys of the test's own.
 class PrivateRegistry : public EngineTest {
 protected:
   void SetUp() override {
     EngineTest::SetUp();
-    keys_ = std::make_unique<PrivateRegistryKeys>(CurrentTestName());
-  }
-  void TearDown() override {
-    keys_.reset();
-    EngineTest::TearDown();
+    UsePrivateRegistry();
   }
   static std::string PathOf(const char* class_name) {
     std::string path;
@@ -140,7 +133,6 @@ protected:
     WriteRegistryString(hkClassesRoot, "\\Word.Document\\CurVer", "", current_version);
     WriteRegistryString(hkClassesRoot, "\\" + current_version + "\\protocol\\StdFileEditing\\server", "", server);
   }
-  std::unique_ptr<PrivateRegistryKeys> keys_;
 };
 
 TEST_F(PrivateRegistry, DatabaseEngineFolderIsTheFirstOfItsList) {

@@ -1,13 +1,9 @@
 // The uninstall program of a script: the Add/Remove Programs values it
-// writes from the engine's information, against Wine's registry (the
-// roots of this process are the test's own).
+// writes from the engine's information, against Wine's registry.
 #include <gtest/gtest.h>
-
-#include <memory>
 
 #include "exceptions.h"
 #include "filetree.h"
-#include "private_registry.h"
 #include "registry.h"
 #include "uninstall.h"
 
@@ -19,29 +15,15 @@ using namespace install;
 
 const char* const kProductKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Netmon  ";
 
-std::string Escaped(const std::string& text) {
-  std::string out;
-  for (char c : text) out += c == '\\' ? std::string("\\\\") : std::string(1, c);
-  return out;
-}
-
 class UninstallProgram : public FileTreeTest {
 protected:
-  void SetUp() override {
-    FileTreeTest::SetUp();
-    keys_ = std::make_unique<PrivateRegistryKeys>(CurrentTestName());
-  }
-  void TearDown() override {
-    keys_.reset();
-    FileTreeTest::TearDown();
-  }
   // The script: the uninstall program and the icon in one directory; the
   // icon, the newer helper, is installed first.
   TInstallMainForm* Load(const std::string& extension) {
     // The form makes the standard specifiers its script refers to.
     std::vector<TCustomPathSpecifier*> made_for_the_test = StandardPathSpecifiers().Items();
     for (TCustomPathSpecifier* specifier : made_for_the_test) Free(specifier);
-    std::string from = Escaped(source_dir_);
+    std::string from = ScriptString(source_dir_);
     TInstallMainForm* form = LoadMainForm({}, R"(TInstallMainForm F {
       TInstall Install1 {
         RunAutomatic = False
@@ -52,14 +34,14 @@ protected:
       }
       TInstallDirectory Programs {
         Container = Install1
-        DestDir = ")" + Escaped(dest_) + R"("
-        ArchiveFile = ")" + Escaped(archive_) + R"("
+        DestDir = )" + ScriptString(dest_) + R"(
+        ArchiveFile = )" + ScriptString(archive_) + R"(
       }
       TUninstallEXE IFuninstall {
         Container = Programs
         ArchiveFileType = psContainerArchiveFile
         DestDirType = psContainerDestDir
-        IncludeFromDir = ")" + from + R"("
+        IncludeFromDir = )" + from + R"(
         FileName = "uninstall.exe"
         DestName = "uninstall.exe"
         Order = 3
@@ -68,7 +50,7 @@ protected:
         Container = Programs
         ArchiveFileType = psContainerArchiveFile
         DestDirType = psContainerDestDir
-        IncludeFromDir = ")" + from + R"("
+        IncludeFromDir = )" + from + R"(
         FileName = "monitor.ico"
         DestName = "monitor.ico"
       }
@@ -83,7 +65,6 @@ protected:
   std::string Value(const std::string& name) const {
     return ReadRegistryString(hkLocalMachine, kProductKey, name, "(none)");
   }
-  std::unique_ptr<PrivateRegistryKeys> keys_;
 };
 
 TEST_F(UninstallProgram, WritesTheAddRemoveProgramsValues) {
