@@ -43,6 +43,9 @@ public:
   int CountOf(const std::string& class_name) const;
   TInstallContainer* Comp(int index, const std::string& class_name) const;
   void FreeHelpersOf(const std::string& class_name);
+  // The helpers that are file containers.
+  int FileContainerCount() const { return CountOf("TFileContainer"); }
+  TInstallContainer* FileContainers(int index) const { return Comp(index, "TFileContainer"); }
   // Another container goes: it leaves this one's helpers.
   virtual void ContainerRemoved(TInstallContainer* container);
 

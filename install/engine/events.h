@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "classes.h"
+#include "file_header.h"
 
 namespace install {
 
@@ -77,6 +78,7 @@ public:
   int32_t FileBytesDone = 0;
   int32_t FilePercent = 0;
   std::string FileName;
+  TlzhFileStats FileStats;  // the archive's progress record
   int32_t TotalBytesDone = 0;
   int32_t TotalPercent = 0;
 };

@@ -37,11 +37,12 @@ const ClassInfo& TBuildInfo::StaticClass() {
 const ClassInfo& TCustomInstall::StaticClass() {
   using C = TCustomInstall;
   static const ClassInfo info{
-      "TCustomInstall", &TInstallObject::StaticClass(), nullptr,
+      "TCustomInstall", &TFileContainer::StaticClass(), nullptr,
       {BoolProp<C>("AutoMaximizeWindow", &C::AutoMaximizeWindow, &C::SetAutoMaximizeWindow, true),
        ObjectProp<C, TBuildInfo>("BuildInfo", &C::BuildInfo),
        BoolProp<C>("HideMainForm", &C::HideMainForm, &C::SetHideMainForm, false),
        ObjectProp<C, TInstallInformation>("Information", &C::Information),
+       ObjectProp<C, TControlPanelExtensionInformation>("win2KExtendedInformation", &C::Win2KExtendedInformation),
        SetOfProp<C, TInstallTypeSet>("InstallTypes", kInstallTypeNames, &C::InstallTypes, &C::SetInstallTypes,
                                    InstallTypeBit(itFull)),
        BoolProp<C>("NoUninstall", &C::NoUninstall, &C::SetNoUninstall, false),
@@ -49,7 +50,23 @@ const ClassInfo& TCustomInstall::StaticClass() {
        BoolProp<C>("Reboot", &C::Reboot, &C::SetReboot, false),
        BoolProp<C>("RunAutomatic", &C::RunAutomatic, &C::SetRunAutomatic, true),
        BoolProp<C>("UseLoadingProgram", &C::UseLoadingProgram, &C::SetUseLoadingProgram, true),
-       EventProp<C, void(TComponent*)>("OnAfterInitialized", &C::SetOnAfterInitialized)}};
+       EventProp<C, void(TComponent*)>("OnAfterInitialized", &C::SetOnAfterInitialized),
+       EventProp<C, void(TInstallContainer*, bool)>("OnAfterInstallObjects", &C::SetOnAfterInstallObjects),
+       EventProp<C, void(TComponent*)>("OnAfterNotifyBadInstall", &C::SetOnAfterNotifyBadInstall),
+       EventProp<C, void(TComponent*)>("OnAfterNotifyGoodInstall", &C::SetOnAfterNotifyGoodInstall),
+       EventProp<C, void(TComponent*)>("OnAfterReadArchiveInfo", &C::SetOnAfterReadArchiveInfo),
+       EventProp<C, void(TInstallContainer*)>("OnBeforeInstallObjects", &C::SetOnBeforeInstallObjects),
+       EventProp<C, void(TComponent*)>("OnBeforeReadArchiveInfo", &C::SetOnBeforeReadArchiveInfo),
+       EventProp<C, void(TComponent*, bool&)>("OnBeforeReboot", &C::SetOnBeforeReboot),
+       EventProp<C, void(TComponent*, TCustomInstallFile*, bool&)>("OnBeforeRunFile", &C::SetOnBeforeRunFile),
+       EventProp<C, void(TComponent*, bool&)>("OnBeforeShutdown", &C::SetOnBeforeShutdown),
+       EventProp<C, void(TComponent*, bool&)>("OnBeforeCleanup", &C::SetOnBeforeCleanup),
+       EventProp<C, void(TComponent*)>("OnBeforeNotifyBadInstall", &C::SetOnBeforeNotifyBadInstall),
+       EventProp<C, void(TComponent*)>("OnBeforeNotifyGoodInstall", &C::SetOnBeforeNotifyGoodInstall),
+       EventProp<C, void(TComponent*)>("OnFailedReboot", &C::SetOnFailedReboot),
+       EventProp<C, void(TCustomInstallFile*, int32_t, std::string&)>("OnNewDisk", &C::SetOnNewDisk),
+       EventProp<C, void(TCustomInstallFile*)>("OnReplacing", &C::SetOnReplacing),
+       EventProp<C, void(TCustomInstallFile*, int32_t, int32_t)>("OnStatus", &C::SetOnStatus)}};
   return info;
 }
 
@@ -66,18 +83,33 @@ void TCustomInstall::Create(TComponent* owner) {
     throw IEInstall("The TInstall component does not currently support the use of 2 TInstall components in the same project");
   if (!owner || !(owner->InheritsFrom("TForm") || owner->InheritsFrom("TDataModule")))
     throw IEInstall("The owner of the TInstall component must be a form or a data module");
-  TInstallObject::Create(owner);
+  TFileContainer::Create(owner);
   StoreDestDirType(StandardPathSpecifiers().FindByClass("TpsProgramFiles"));
   SetDefaultDestDirTypePending();
   SetDestDir(kDefaultDestDir);
   SetInstallTypes(InstallTypeBit(itFull));
+  StoreArchiveFileType(StandardPathSpecifiers().FindByClass("TpsMainArchiveFile"));
+  // The run tells of the end of the installed objects itself.
+  SetAfterInstallObjectsEnabled(false);
   g_install = this;
+  if (Application())
+    Application()->SetOnException(
+        [this](TComponent* sender, const std::exception& error) { HandleInstallException(sender, error); });
 }
 
 void TCustomInstall::Destroy() {
   RestoreActivateHandler();
-  if (g_install == this) g_install = nullptr;
-  TInstallObject::Destroy();
+  if (g_install == this) {
+    g_install = nullptr;
+    if (Application()) Application()->SetOnException(nullptr);
+  }
+  if (batch_prepared_) RunCleanupBatch();
+  TFileContainer::Destroy();
+}
+
+void TCustomInstall::Notification(TComponent* component, TOperation operation) {
+  TFileContainer::Notification(component, operation);
+  if (operation == TOperation::opRemove) win2k_extended_information_.Forget(component);
 }
 
 void TCustomInstall::SetAutoMaximizeWindow(bool v) {
@@ -100,7 +132,7 @@ void TCustomInstall::SetPresetupFiles(const TStringList& files) {
 void TCustomInstall::ParseCommandLine() { flags_ = install::ParseCommandLine(ProgramArguments()); }
 
 void TCustomInstall::Loaded() {
-  TInstallObject::Loaded();
+  TFileContainer::Loaded();
   ParseCommandLine();
   if (flags_.Has(clDebug) && Trim(flags_.Value(clLoaderPath)).empty())
     throw IEInstall(
@@ -113,6 +145,9 @@ void TCustomInstall::Loaded() {
     size_t slash = program.find_last_of("\\/");
     loader_directory_ = slash == std::string::npos ? "" : program.substr(0, slash);
   }
+  StartRunClock();
+  SetInstallRecordKey(FindInstallRecordKey(false));
+  TakeRecordedLocalArchive();
   main_form_ = Application() && Application()->MainForm() ? Application()->MainForm()
                                                            : dynamic_cast<TForm*>(Owner());
   if (!main_form_ && run_automatic_)
@@ -187,10 +222,7 @@ void TCustomInstall::FirstActivate(TComponent*) {
   if (Owner() && !Owner()->Destroying()) RestoreActivateHandler();
   // The installation starts: a cancel left from before must not stop it.
   if (SharedArchive()) SharedArchive()->SetAbort(false);
-  running_ = true;
   Process();
-  running_ = false;
-  if (Application()) Application()->Terminate();
 }
 
 const ClassInfo& TInstallMainForm::StaticClass() {

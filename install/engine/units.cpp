@@ -3,6 +3,7 @@
 #include "application.h"
 #include "container.h"
 #include "install.h"
+#include "installfile.h"
 #include "launcher.h"
 #include "netlocation.h"
 #include "pathspec.h"
@@ -11,6 +12,7 @@
 #include "shelllinks.h"
 #include "standardpaths.h"
 #include "translator.h"
+#include "uninstall.h"
 
 namespace install {
 
@@ -37,6 +39,13 @@ void InitializeInstallUnits() {
   forms::RegisterStreamClass(TInstallMainLink::StaticClass());
   // Made by the first shortcut on a form; not one of the standard classes.
   forms::RegisterStreamClass(TpsObjectLink::StaticClass());
+  // File containers and install files.
+  forms::RegisterStreamClass(TInstallGroup::StaticClass());
+  forms::RegisterStreamClass(TInstallDirectory::StaticClass());
+  forms::RegisterStreamClass(TInstallFile::StaticClass());
+  forms::RegisterStreamClass(TpsFileContainer::StaticClass());
+  forms::RegisterStreamClass(TUninstallEXE::StaticClass());
+  InitializeFileLists();
   // The archive: its components, the shared instances and, on Windows, the
   // message pump that lets the progress window repaint and take a Cancel
   // between blocks.
@@ -57,6 +66,7 @@ void FinalizeInstallUnits() {
   FinalizeNetInstallLocations();
   TQndrCompress::SetMessagePump(nullptr);
   FreeSharedVersionResource();
+  FinalizeFileLists();
   FinalizeSharedArchive();
   FinalizeContainerList();
   FinalizePathSpecifierLists();

@@ -47,6 +47,9 @@ public:
   std::string ReadString(const std::string& name);
   void WriteInteger(const std::string& name, int32_t value);
   int32_t ReadInteger(const std::string& name);
+  // Stored as the 8 bytes of a double (REG_BINARY).
+  void WriteFloat(const std::string& name, double value);
+  double ReadFloat(const std::string& name);
   // Stored as the integer 0 or 1.
   void WriteBool(const std::string& name, bool value);
   bool ReadBool(const std::string& name);
@@ -54,6 +57,8 @@ public:
   // The names of the current key's subkeys, in the system's order.
   void GetKeyNames(TStringList& names);
   bool GetKeyInfo(TRegKeyInfo& info);
+  // The names of the current key's values, in the system's order.
+  void GetValueNames(TStringList& names);
 
 protected:
   // Makes key the current key (the previous one is closed).

@@ -70,6 +70,18 @@ int32_t TRegistry::ReadInteger(const std::string& name) {
   return value;
 }
 
+void TRegistry::WriteFloat(const std::string& name, double value) {
+  WriteData(name, REG_BINARY, &value, sizeof value);
+}
+
+double TRegistry::ReadFloat(const std::string& name) {
+  std::string data = ReadData(name, REG_BINARY, REG_BINARY);
+  if (data.size() != sizeof(double)) throw ERegistryException(Format("Invalid data type for '%s'", {name}));
+  double value;
+  memcpy(&value, data.data(), sizeof value);
+  return value;
+}
+
 void TRegistry::WriteBool(const std::string& name, bool value) { WriteInteger(name, value ? 1 : 0); }
 
 bool TRegistry::ReadBool(const std::string& name) { return ReadInteger(name) != 0; }
@@ -98,6 +110,20 @@ void TRegistry::GetKeyNames(TStringList& names) {
   for (DWORD i = 0; i < info.NumSubKeys; ++i) {
     DWORD length = static_cast<DWORD>(name.size());
     if (RegEnumKeyExA(current_key_, i, name.data(), &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+      names.Add(std::string(name.data(), length));
+  }
+}
+
+void TRegistry::GetValueNames(TStringList& names) {
+  names.Clear();
+  DWORD count = 0, longest = 0;
+  if (!current_key_ || RegQueryInfoKeyA(current_key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
+                                        &longest, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+    return;
+  std::vector<char> name(longest + 1);
+  for (DWORD i = 0; i < count; ++i) {
+    DWORD length = static_cast<DWORD>(name.size());
+    if (RegEnumValueA(current_key_, i, name.data(), &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
       names.Add(std::string(name.data(), length));
   }
 }

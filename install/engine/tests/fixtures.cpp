@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <sstream>
+#include "installfile.h"
 
 namespace install_test {
 
@@ -51,6 +52,18 @@ void EngineTest::TearDown() {
   Free(owner_);
   FinalizeApplication();
   FinalizeInstallUnits();
+  SetInstallRecordKey("");
+  SetQuestionHandler(nullptr);
+  SetExitWindowsHandler(nullptr);
+#ifdef _WIN32
+  keys_.reset();
+#endif
+}
+
+void EngineTest::UsePrivateRegistry() {
+#ifdef _WIN32
+  keys_ = std::make_unique<PrivateRegistryKeys>(CurrentTestName());
+#endif
 }
 
 TInstallMainForm* EngineTest::LoadMainForm(std::vector<std::string> arguments, const std::string& script) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,9 @@
 #include "container.h"
 #include "install.h"
 #include "units.h"
+#ifdef _WIN32
+#include "private_registry.h"
+#endif
 
 namespace install_test {
 
@@ -51,7 +55,14 @@ protected:
 #endif
   // A test object owned by the owner made for the test.
   TTestObject* Object(const std::string& name, int type_number, install::TInstallContainer* container = nullptr);
+  // On Windows the registry roots of this process (classes root, current
+  // user, local machine) become the test's own until it ends; nothing
+  // where there is no registry.
+  void UsePrivateRegistry();
   forms::TComponent* owner_ = nullptr;
+#ifdef _WIN32
+  std::unique_ptr<PrivateRegistryKeys> keys_;
+#endif
 };
 
 }  // namespace install_test

@@ -6,11 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <map>
 #include <sstream>
 
 #include "child_process.h"
 #include "fixtures.h"
+#include "installfile.h"
 #include "osroutines.h"
 #include "registry.h"
 #include "shellpaths.h"
@@ -115,26 +117,11 @@ TEST(StandardPathsUnderWine, EachSpecifierGivesTheFolderTheSystemReports) {
   }
 }
 
-// The predefined keys of this process moved into keys of the test's own.
 class PrivateRegistry : public EngineTest {
 protected:
   void SetUp() override {
     EngineTest::SetUp();
-    DeleteRegistryKeyTree(hkCurrentUser, base_);
-    for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-      HKEY key;
-      std::string path = base_.substr(1) + "\\" + std::to_string(reinterpret_cast<uintptr_t>(root) & 0xF);
-      ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                nullptr),
-                ERROR_SUCCESS);
-      ASSERT_EQ(RegOverridePredefKey(root, key), ERROR_SUCCESS);
-      RegCloseKey(key);
-    }
-  }
-  void TearDown() override {
-    for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) RegOverridePredefKey(root, nullptr);
-    DeleteRegistryKeyTree(hkCurrentUser, base_);
-    EngineTest::TearDown();
+    UsePrivateRegistry();
   }
   static std::string PathOf(const char* class_name) {
     std::string path;
@@ -146,8 +133,6 @@ protected:
     WriteRegistryString(hkClassesRoot, "\\Word.Document\\CurVer", "", current_version);
     WriteRegistryString(hkClassesRoot, "\\" + current_version + "\\protocol\\StdFileEditing\\server", "", server);
   }
-  const std::string base_ =
-      std::string("\\Software\\NetmonTests\\") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
 };
 
 TEST_F(PrivateRegistry, DatabaseEngineFolderIsTheFirstOfItsList) {
@@ -227,6 +212,20 @@ TEST_F(ProductScript, CarriesEveryStandardSpecifierAndInstallsIntoProgramFiles) 
     EXPECT_EQ(specifier->Name(), specifier->SpecifierName());
   }
   EXPECT_EQ(TCustomInstall::Instance()->GetFullDestDir(), "C:\\Program Files (x86)\\ZUV");
+}
+
+TEST_F(ProductScript, HoldsTheSystemUpdatersAsInstallFilesRunAfterInstallation) {
+  std::ifstream file(INSTALL_SCRIPT_FILE, std::ios::binary);
+  std::stringstream script;
+  script << file.rdbuf();
+  TInstallMainForm* form = LoadMainForm({"-sC:\\Loader"}, script.str());
+  for (const char* name : {"IFShFolder_Exe", "IF50ComUpd_Exe"}) {
+    auto* updater = dynamic_cast<TInstallFile*>(form->FindComponent(name));
+    ASSERT_TRUE(updater) << name;
+    EXPECT_TRUE(updater->RunAfterInstall()) << name;
+    EXPECT_EQ(updater->GetFullDestDir(), "C:\\Program Files (x86)\\ZUV\\Updates") << name;
+    EXPECT_EQ(updater->GetArchivePath(), "C:\\Loader\\files.1") << name;
+  }
 }
 
 TEST(ShellFolders, QuickLaunchBelowTheApplicationData) {
