@@ -112,6 +112,13 @@ void TCustomInstall::Notification(TComponent* component, TOperation operation) {
   if (operation == TOperation::opRemove) win2k_extended_information_.Forget(component);
 }
 
+void TCustomInstall::SetUseLoadingProgram(bool v) {
+  use_loading_program_ = v;
+  if (Loading() || !v) return;
+  SetArchiveFileType(StandardPathSpecifiers().FindByClass("TpsMainArchiveFile"));
+  SetArchiveFile("");
+}
+
 void TCustomInstall::SetAutoMaximizeWindow(bool v) {
   auto_maximize_window_ = v;
   if (!Loading() && v) hide_main_form_ = false;

@@ -108,7 +108,8 @@ public:
   bool RunAutomatic() const { return run_automatic_; }
   void SetRunAutomatic(bool v) { run_automatic_ = v; }
   bool UseLoadingProgram() const { return use_loading_program_; }
-  void SetUseLoadingProgram(bool v) { use_loading_program_ = v; }
+  // Set outside loading, the main archive becomes the engine's archive.
+  void SetUseLoadingProgram(bool v);
   void SetOnAfterInitialized(TNotifyEvent h) { on_after_initialized_ = std::move(h); }
   const TNotifyEvent& OnAfterInitialized() const { return on_after_initialized_; }
 

@@ -41,6 +41,11 @@ void TTestObject::WriteUninstallInfo(const std::string& key) { Journal().push_ba
 
 void EngineTest::SetUp() {
   Journal().clear();
+  // No test restarts the system it runs on.
+  SetExitWindowsHandler([](uint32_t, uint32_t) {
+    ADD_FAILURE() << "the engine asked the system to restart";
+    return false;
+  });
   InitializeInstallUnits();
   RegisterStreamClass(TTestObject::StaticClass());
   InitializeApplication();

@@ -46,6 +46,16 @@ TEST_F(InstallRun, ATypedPassProcessesTheContainersOfItsTypeUnderOneStatusText) 
   EXPECT_EQ(order, (std::vector<std::string>{"install FirstLink", "install SecondLink"}));
 }
 
+TEST_F(InstallRun, TheLoadingProgramBringsTheMainArchive) {
+  TCustomInstall* install = Engine("RunAutomatic = False UseLoadingProgram = False");
+  install->SetArchiveFileType(nullptr);
+  install->SetArchiveFile("C:\\elsewhere\\files.1");
+  install->SetUseLoadingProgram(true);
+  ASSERT_TRUE(install->ArchiveFileType());
+  EXPECT_EQ(install->ArchiveFileType()->ClassName(), "TpsMainArchiveFile");
+  EXPECT_EQ(install->ArchiveFile(), "");
+}
+
 TEST_F(InstallRun, ShutdownEndsTheApplicationUnlessVetoed) {
   TCustomInstall* install = Engine();
   bool terminate = false;

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+
+#include "archive_fixture.h"
 
 namespace {
 
@@ -97,11 +100,31 @@ TEST(InstallProgram, RefusesABadCommandLineWithTheMessage) {
   }
 }
 
+// The distribution beside the installer: the main archive with the
+// script's system updaters, as the build packs them.
 TEST(InstallProgram, StartsFromItsScriptRunsAndEnds) {
-  Outcome outcome = RunInstaller("*x \"-sC:\\My Build\"");
+  fixture::TempDir loader;
+  fixture::Member shell_folder, common_controls;
+  shell_folder.name = "Redist\\ShFolder.Exe";
+  shell_folder.data = "MZ shell folders";
+  shell_folder.fileID = 0;
+  common_controls.name = "Redist\\50ComUpd.Exe";
+  common_controls.data = "MZ common controls";
+  common_controls.fileID = 1;
+  fixture::WriteFile(loader.path() / "files.1", fixture::PlainArchive({shell_folder, common_controls}));
+  Outcome outcome = RunInstaller("*x \"-s" + loader.path().string() + "\"");
   EXPECT_TRUE(outcome.exited);
   EXPECT_EQ(outcome.box_text, "");
   EXPECT_EQ(outcome.exit_code, 0u);
+  // Under Wine neither updater is needed: the shell-folder one is
+  // installed and not run, the common-controls one is left out.
+  char program_files[MAX_PATH] = {};
+  ExpandEnvironmentStringsA("%ProgramFiles%", program_files, sizeof program_files);
+  std::filesystem::path product = std::filesystem::path(program_files) / "ZUV";
+  EXPECT_EQ(fixture::ReadFile(product / "Updates" / "ShFolder.Exe"), "MZ shell folders");
+  EXPECT_FALSE(std::filesystem::exists(product / "Updates" / "50ComUpd.Exe"));
+  std::error_code ignored;
+  std::filesystem::remove_all(product, ignored);
 }
 
 }  // namespace
