@@ -1,5 +1,9 @@
 #include "fixtures.h"
 
+#ifdef INSTALL_WITH_WIZARD
+#include "wizardunits.h"
+#endif
+
 namespace install_test {
 
 using namespace forms;
@@ -38,6 +42,9 @@ void TTestObject::WriteUninstallInfo(const std::string& key) { Journal().push_ba
 void EngineTest::SetUp() {
   Journal().clear();
   InitializeInstallUnits();
+#ifdef INSTALL_WITH_WIZARD
+  InitializeWizardUnits();
+#endif
   RegisterStreamClass(TTestObject::StaticClass());
   InitializeApplication();
   owner_ = New<TComponent>(nullptr);
@@ -47,6 +54,9 @@ void EngineTest::SetUp() {
 void EngineTest::TearDown() {
   Free(owner_);
   FinalizeApplication();
+#ifdef INSTALL_WITH_WIZARD
+  FinalizeWizardUnits();
+#endif
   FinalizeInstallUnits();
 }
 
