@@ -49,7 +49,8 @@ const ClassInfo& TCustomInstall::StaticClass() {
        BoolProp<C>("Reboot", &C::Reboot, &C::SetReboot, false),
        BoolProp<C>("RunAutomatic", &C::RunAutomatic, &C::SetRunAutomatic, true),
        BoolProp<C>("UseLoadingProgram", &C::UseLoadingProgram, &C::SetUseLoadingProgram, true),
-       EventProp<C, void(TComponent*)>("OnAfterInitialized", &C::SetOnAfterInitialized)}};
+       EventProp<C, void(TComponent*)>("OnAfterInitialized", &C::SetOnAfterInitialized),
+       EventProp<C, void(TComponent*, bool&)>("OnUserAbort", &C::SetOnUserAbort)}};
   return info;
 }
 
@@ -191,6 +192,12 @@ void TCustomInstall::FirstActivate(TComponent*) {
   Process();
   running_ = false;
   if (Application()) Application()->Terminate();
+}
+
+bool TCustomInstall::ConfirmUserAbort() {
+  bool abort = true;
+  Fire(on_user_abort_, this, abort);
+  return abort;
 }
 
 const ClassInfo& TInstallMainForm::StaticClass() {
