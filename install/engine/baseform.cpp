@@ -18,18 +18,21 @@ void TBaseQuendricForm::Create(TComponent* owner) {
 
 void TBaseQuendricForm::UpdateLanguage() { ApplyFontAndTranslation(); }
 
-void TBaseQuendricForm::ApplyFontAndTranslation() {
-  if (auto_set_font_) {
-    if (override_main_translator_)
-      ApplyLanguageFontFor(translate_into_language_, this);
+TQndrLanguage ApplyLanguageTo(TForm* form, bool set_font, bool translate, bool override_main, TQndrLanguage into,
+                              TQndrLanguage texts_in) {
+  if (set_font) {
+    if (override_main)
+      ApplyLanguageFontFor(into, form);
     else
-      ApplyLanguageFont(this);
+      ApplyLanguageFont(form);
   }
-  if (auto_translate_) {
-    text_language_ = override_main_translator_
-                         ? TranslateComponentInto(text_language_, translate_into_language_, this)
-                         : TranslateComponent(text_language_, this);
-  }
+  if (!translate) return texts_in;
+  return override_main ? TranslateComponentInto(texts_in, into, form) : TranslateComponent(texts_in, form);
+}
+
+void TBaseQuendricForm::ApplyFontAndTranslation() {
+  text_language_ = ApplyLanguageTo(this, auto_set_font_, auto_translate_, override_main_translator_,
+                                   translate_into_language_, text_language_);
 #ifdef _WIN32
   if (Application()) Application()->ProcessMessages();
 #endif

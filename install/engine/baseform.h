@@ -9,6 +9,13 @@
 
 namespace install {
 
+// Gives form the font of a language (when set_font) and translates its
+// texts from the language they are in (when translate): into `into` when
+// override_main, else into the global translator's language. Answers the
+// language the texts are in afterwards.
+TQndrLanguage ApplyLanguageTo(forms::TForm* form, bool set_font, bool translate, bool override_main,
+                              TQndrLanguage into, TQndrLanguage texts_in);
+
 class TBaseQuendricForm : public forms::TForm {
   FORMS_CLASS(TBaseQuendricForm)
 public:

@@ -66,7 +66,8 @@ const ClassInfo& TCustomInstall::StaticClass() {
        EventProp<C, void(TComponent*)>("OnFailedReboot", &C::SetOnFailedReboot),
        EventProp<C, void(TCustomInstallFile*, int32_t, std::string&)>("OnNewDisk", &C::SetOnNewDisk),
        EventProp<C, void(TCustomInstallFile*)>("OnReplacing", &C::SetOnReplacing),
-       EventProp<C, void(TCustomInstallFile*, int32_t, int32_t)>("OnStatus", &C::SetOnStatus)}};
+       EventProp<C, void(TCustomInstallFile*, int32_t, int32_t)>("OnStatus", &C::SetOnStatus),
+       EventProp<C, void(TComponent*, bool&)>("OnUserAbort", &C::SetOnUserAbort)}};
   return info;
 }
 
@@ -230,6 +231,12 @@ void TCustomInstall::FirstActivate(TComponent*) {
   // The installation starts: a cancel left from before must not stop it.
   if (SharedArchive()) SharedArchive()->SetAbort(false);
   Process();
+}
+
+bool TCustomInstall::ConfirmUserAbort() {
+  bool abort = true;
+  Fire(on_user_abort_, this, abort);
+  return abort;
 }
 
 const ClassInfo& TInstallMainForm::StaticClass() {

@@ -32,6 +32,8 @@ void SetExitWindowsHandler(TExitWindowsHandler handler);
 bool ExitWindowsRequest(uint32_t flags, uint32_t reason);
 // ExitWindowsEx itself (false where there is no Windows).
 bool SystemExitWindows(uint32_t flags, uint32_t reason);
+// Asked whether the user's cancel ends the installation; may clear abort.
+using TUserAbortEvent = std::function<void(forms::TComponent* sender, bool& abort)>;
 
 // The arguments of this program (its own name first), set by the program's
 // entry before the main form is made.
@@ -89,6 +91,8 @@ public:
   virtual void ParseCommandLine();
   // The handler put in place of the main form's OnActivate.
   void FirstActivate(forms::TComponent* sender);
+  // The wizard's Cancel: true unless OnUserAbort says otherwise.
+  virtual bool ConfirmUserAbort();
 
   bool AutoMaximizeWindow() const { return auto_maximize_window_; }
   void SetAutoMaximizeWindow(bool v);
@@ -112,6 +116,7 @@ public:
   void SetUseLoadingProgram(bool v);
   void SetOnAfterInitialized(TNotifyEvent h) { on_after_initialized_ = std::move(h); }
   const TNotifyEvent& OnAfterInitialized() const { return on_after_initialized_; }
+  void SetOnUserAbort(TUserAbortEvent h) { on_user_abort_ = std::move(h); }
 
   const CommandLineFlags& Flags() const { return flags_; }
   const std::string& LoaderDirectory() const { return loader_directory_; }
@@ -216,6 +221,7 @@ private:
   bool run_automatic_ = true;
   bool use_loading_program_ = true;
   TNotifyEvent on_after_initialized_;
+  TUserAbortEvent on_user_abort_;
 
   CommandLineFlags flags_;
   std::string loader_directory_;

@@ -12,6 +12,7 @@
 #include "commandline.h"
 #include "install.h"
 #include "units.h"
+#include "wizardunits.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // The shell's folders and folder browser need COM on this thread.
   OleInitialize(nullptr);
   install::InitializeInstallUnits();
+  install::InitializeWizardUnits();
   forms::InitializeApplication();
   forms::Application()->SetTitle("Install");
   install::SetProgramArguments(install::SplitCommandLine(GetCommandLineA()));
@@ -46,6 +48,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     exit_code = 1;
   }
   forms::FinalizeApplication();
+  install::FinalizeWizardUnits();
   install::FinalizeInstallUnits();
   OleUninitialize();
   return exit_code;

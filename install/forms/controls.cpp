@@ -2,14 +2,6 @@
 
 #include <algorithm>
 
-// Without windows (the native build) a control keeps its values; on Windows
-// each change also reaches the window when it exists.
-#ifdef _WIN32
-#define FORMS_WINDOW(call) call
-#else
-#define FORMS_WINDOW(call)
-#endif
-
 namespace forms {
 
 const ClassInfo& TFont::StaticClass() {
@@ -17,7 +9,8 @@ const ClassInfo& TFont::StaticClass() {
                               {StringProp<TFont>("Name", &TFont::Name, &TFont::SetName),
                                IntProp<TFont>("Size", &TFont::Size, &TFont::SetSize, 8),
                                IntProp<TFont>("Charset", &TFont::CharsetValue, &TFont::SetCharsetValue, 1),
-                               BoolProp<TFont>("Bold", &TFont::Bold, &TFont::SetBold, false)}};
+                               BoolProp<TFont>("Bold", &TFont::Bold, &TFont::SetBold, false),
+                               IntProp<TFont>("Color", &TFont::Color, &TFont::SetColor, 0)}};
   return info;
 }
 
@@ -26,10 +19,12 @@ void TFont::Assign(const TFont& other) {
   size_ = other.size_;
   charset_ = other.charset_;
   bold_ = other.bold_;
+  color_ = other.color_;
 }
 
 bool TFont::operator==(const TFont& other) const {
-  return name_ == other.name_ && size_ == other.size_ && charset_ == other.charset_ && bold_ == other.bold_;
+  return name_ == other.name_ && size_ == other.size_ && charset_ == other.charset_ && bold_ == other.bold_ &&
+         color_ == other.color_;
 }
 
 const ClassInfo& TControl::StaticClass() {
@@ -93,6 +88,10 @@ void TControl::SetBounds(int32_t left, int32_t top, int32_t width, int32_t heigh
 void TControl::FontChanged() { FORMS_WINDOW(if (handle_) SetWindowFont()); }
 
 void TControl::Click() { Fire(on_click_, this); }
+
+void TControl::Command(int code) {
+  if (code == 0) Click();  // BN_CLICKED
+}
 
 const ClassInfo& TWinControl::StaticClass() {
   static const ClassInfo info{"TWinControl", &TControl::StaticClass()};

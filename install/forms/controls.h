@@ -17,9 +17,22 @@
 #include <windows.h>
 #endif
 
+// Without windows (the native build) a control keeps its values; on Windows
+// each change also reaches the window when it exists: the control layer's
+// sources wrap their window calls in this.
+#ifdef _WIN32
+#define FORMS_WINDOW(call) call
+#else
+#define FORMS_WINDOW(call)
+#endif
+
 namespace forms {
 
 class TWinControl;
+#ifdef _WIN32
+// The system's description of a font on the screen.
+LOGFONTA FontDescription(const TFont& font);
+#endif
 using TNotifyEvent = std::function<void(TComponent* sender)>;
 
 class TControl : public TComponent {
@@ -55,6 +68,9 @@ public:
   void SetOnClick(TNotifyEvent handler) { on_click_ = std::move(handler); }
   // The user clicked the control: fires OnClick.
   virtual void Click();
+  // A notification the control's window sent its parent (WM_COMMAND's
+  // code); the base turns a button click into Click.
+  virtual void Command(int code);
 
 #ifdef _WIN32
   // The control's window, made on first use (a child control's inside its

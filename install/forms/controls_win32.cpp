@@ -29,15 +29,20 @@ void TControl::Refresh() {
 
 TControl* TControl::ControlOfWindow(HWND window) { return window && window == handle_ ? this : nullptr; }
 
-void TControl::SetWindowFont() {
+LOGFONTA FontDescription(const TFont& font) {
   HDC screen = GetDC(nullptr);
   int pixels_per_inch = GetDeviceCaps(screen, LOGPIXELSY);
   ReleaseDC(nullptr, screen);
   LOGFONTA description{};
-  description.lfHeight = -MulDiv(font_.Size(), pixels_per_inch, 72);
-  description.lfWeight = font_.Bold() ? FW_BOLD : FW_NORMAL;
-  description.lfCharSet = font_.Charset();
-  lstrcpynA(description.lfFaceName, font_.Name().c_str(), LF_FACESIZE);
+  description.lfHeight = -MulDiv(font.Size(), pixels_per_inch, 72);
+  description.lfWeight = font.Bold() ? FW_BOLD : FW_NORMAL;
+  description.lfCharSet = font.Charset();
+  lstrcpynA(description.lfFaceName, font.Name().c_str(), LF_FACESIZE);
+  return description;
+}
+
+void TControl::SetWindowFont() {
+  LOGFONTA description = FontDescription(font_);
   HFONT font = CreateFontIndirectA(&description);
   SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   if (font_handle_) DeleteObject(font_handle_);

@@ -1,4 +1,4 @@
-// TFont: the face, size and character set of a control's texts. The window
+// TFont: the face, size, character set and colour of a control's texts. The window
 // side turns it into a system font when a control is shown.
 #pragma once
 
@@ -20,6 +20,9 @@ public:
   void SetCharset(uint8_t v) { charset_ = v; }
   bool Bold() const { return bold_; }
   void SetBold(bool v) { bold_ = v; }
+  // The text colour, 0x00BBGGRR.
+  int32_t Color() const { return color_; }
+  void SetColor(int32_t v) { color_ = v; }
   void Assign(const TFont& other);
   bool operator==(const TFont& other) const;
 
@@ -30,6 +33,7 @@ private:
   int32_t size_ = 8;
   uint8_t charset_ = 1;  // the system's default character set
   bool bold_ = false;
+  int32_t color_ = 0;
 };
 
 }  // namespace forms

@@ -39,10 +39,24 @@ public:
   TModalResult ShowModal();
 #endif
 
+  // Whether the form may close now (the user or the system asked); the
+  // base always agrees.
+  virtual bool CloseQuery() { return true; }
+
 #ifdef _WIN32
   LRESULT WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  // Sets the form's size so that its client area is width x height.
+  void SetClientSize(int32_t width, int32_t height);
 
 protected:
+  // How the form's window is made: its styles and, for a form shown inside
+  // another window, that parent window.
+  struct TCreateParams {
+    DWORD style = WS_OVERLAPPEDWINDOW;
+    DWORD ex_style = 0;
+    HWND parent = nullptr;
+  };
+  virtual void CreateParams(TCreateParams& params);
   HWND CreateWindowHandle() override;
   int ShowCommand() const override;
 #endif

@@ -38,11 +38,25 @@ void RegisterFormWindowClass() {
 
 }  // namespace
 
+void TForm::CreateParams(TCreateParams&) {}
+
 HWND TForm::CreateWindowHandle() {
   RegisterFormWindowClass();
-  return CreateWindowExA(0, kFormWindowClass, Caption().c_str(), WS_OVERLAPPEDWINDOW, Left(), Top(),
-                         Width() > 0 ? Width() : CW_USEDEFAULT, Height() > 0 ? Height() : CW_USEDEFAULT,
-                         nullptr, nullptr, GetModuleHandleA(nullptr), this);
+  TCreateParams params;
+  CreateParams(params);
+  bool child = (params.style & WS_CHILD) != 0;
+  int32_t width = Width() > 0 || child ? Width() : CW_USEDEFAULT;
+  int32_t height = Height() > 0 || child ? Height() : CW_USEDEFAULT;
+  return CreateWindowExA(params.ex_style, kFormWindowClass, Caption().c_str(), params.style, Left(), Top(), width,
+                         height, params.parent, nullptr, GetModuleHandleA(nullptr), this);
+}
+
+void TForm::SetClientSize(int32_t width, int32_t height) {
+  TCreateParams params;
+  CreateParams(params);
+  RECT bounds{0, 0, width, height};
+  AdjustWindowRectEx(&bounds, params.style, FALSE, params.ex_style);
+  SetBounds(Left(), Top(), bounds.right - bounds.left, bounds.bottom - bounds.top);
 }
 
 int TForm::ShowCommand() const {
@@ -95,10 +109,10 @@ LRESULT TForm::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lpara
       if (LOWORD(wparam) != WA_INACTIVE) Activate();
       return 0;
     case WM_COMMAND:
-      if (HIWORD(wparam) == BN_CLICKED)
-        if (TControl* control = ControlOfWindow(reinterpret_cast<HWND>(lparam))) control->Click();
+      if (TControl* control = ControlOfWindow(reinterpret_cast<HWND>(lparam))) control->Command(HIWORD(wparam));
       return 0;
     case WM_CLOSE:
+      if (!CloseQuery()) return 0;
       if (modal_) {
         modal_result_ = mrCancel;
         return 0;

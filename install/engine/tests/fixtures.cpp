@@ -3,6 +3,9 @@
 #include <fstream>
 #include <sstream>
 #include "installfile.h"
+#ifdef INSTALL_WITH_WIZARD
+#include "wizardunits.h"
+#endif
 
 namespace install_test {
 
@@ -47,6 +50,9 @@ void EngineTest::SetUp() {
     return false;
   });
   InitializeInstallUnits();
+#ifdef INSTALL_WITH_WIZARD
+  InitializeWizardUnits();
+#endif
   RegisterStreamClass(TTestObject::StaticClass());
   InitializeApplication();
   owner_ = New<TComponent>(nullptr);
@@ -56,6 +62,9 @@ void EngineTest::SetUp() {
 void EngineTest::TearDown() {
   Free(owner_);
   FinalizeApplication();
+#ifdef INSTALL_WITH_WIZARD
+  FinalizeWizardUnits();
+#endif
   FinalizeInstallUnits();
   SetInstallRecordKey("");
   SetQuestionHandler(nullptr);
