@@ -549,9 +549,12 @@ void TCustomInstallFile::ArchiveNewDisk(int32_t disk_number, std::string& path) 
   BroadcastInformationEvent(this, ieNewDisk, &list);
   SendUp(ieNewDiskNeeded, &list);
   if (!on_new_disk_ && Tag() == 0 &&
-      !AskUser(Format(TranslateString("Please insert disk #%d"), {int64_t{disk_number}}), TQuestion::OkCancel) &&
-      SharedArchive())
-    SharedArchive()->SetAbort(true);
+      !AskUser(Format(TranslateString("Please insert disk #%d"), {int64_t{disk_number}}), TQuestion::OkCancel)) {
+    // The user cancelled: the archive stops, and so does the installation,
+    // instead of asking for the disk again.
+    if (SharedArchive()) SharedArchive()->SetAbort(true);
+    Abort();
+  }
   path = RemoveTrailingBackslash(disk.Path);
   try {
     if (auto* main_archive = dynamic_cast<TpsMainArchiveFile*>(FindPathSpecifierByClass("TpsMainArchiveFile")))

@@ -140,6 +140,67 @@ TEST_F(InstallFiles, ACancelDuringExtractionEndsTheInstallAsTheUsersAbort) {
   SharedArchive()->SetAbort(false);
 }
 
+// A disk set whose second disk is not beside the first: the file's handler
+// names where it is, or the user inserts it; Cancel ends the installation.
+class NewDisk : public FileTreeTest {
+protected:
+  void SetUp() override {
+    FileTreeTest::SetUp();
+    directory_ = Directory("Programs");
+    file_ = File("IFbig", "big.dat", directory_);
+    fixture::Member member;
+    member.name = file_->SourcePath();
+    member.data = fixture::NoiseData(30000);
+    member.fileID = file_->UniqueID();
+    data_ = member.data;
+    std::vector<std::string> disks = fixture::DiskSet({member}, 20000);
+    ASSERT_EQ(disks.size(), 2u);
+    fixture::WriteFile(archive_, disks[0]);
+    elsewhere_ = temp_ / "elsewhere";
+    std::filesystem::create_directories(elsewhere_);
+    fixture::WriteFile(AddTrailingPathDelimiter(elsewhere_) + "files.2", disks[1]);
+  }
+  std::string Installed() const { return fixture::ReadFile(AddTrailingPathDelimiter(dest_) + "big.dat"); }
+  TInstallDirectory* directory_ = nullptr;
+  TInstallFile* file_ = nullptr;
+  std::string data_, elsewhere_;
+};
+
+TEST_F(NewDisk, TheFilesHandlerSaysWhereTheDiskIs) {
+  TListener* listener = Listen(directory_);
+  std::vector<int32_t> asked;
+  file_->SetOnNewDisk([&](TCustomInstallFile*, int32_t disk, std::string& path) {
+    asked.push_back(disk);
+    path = elsewhere_;
+  });
+  directory_->Process();
+  EXPECT_EQ(asked, std::vector<int32_t>{2});
+  EXPECT_EQ(Installed(), data_);
+  std::vector<int> codes = listener->Codes();
+  EXPECT_EQ(std::count(codes.begin(), codes.end(), ieNewDisk), 1);
+}
+
+TEST_F(NewDisk, TheUserInsertsTheDiskOrCancels) {
+  std::vector<std::string> questions;
+  SetQuestionHandler([&](const std::string& text, TQuestion kind) {
+    EXPECT_EQ(kind, TQuestion::OkCancel);
+    questions.push_back(text);
+    std::filesystem::rename(AddTrailingPathDelimiter(elsewhere_) + "files.2", temp_ / "files.2");
+    return true;
+  });
+  directory_->Process();
+  EXPECT_EQ(questions, std::vector<std::string>{"Please insert disk #2"});
+  EXPECT_EQ(Installed(), data_);
+
+  std::filesystem::remove(temp_ / "files.2");
+  TearDown();
+  SetUp();
+  SetQuestionHandler([&](const std::string&, TQuestion) { return false; });
+  EXPECT_THROW(directory_->Process(), EAIUserAbort);
+  EXPECT_TRUE(SharedArchive()->Abort());
+  SharedArchive()->SetAbort(false);
+}
+
 TEST_F(InstallFiles, ArchiveAndSourceInformation) {
   TInstallDirectory* directory = Directory("Programs");
   TInstallFile* file = File("IFinfo", "info.dat", directory);
