@@ -97,6 +97,12 @@ public:
   int32_t CompressedSize() const { return compressed_size_; }
   double Date() const { return date_; }
   const std::string& Version() const { return version_; }
+  // Size, date and version as a net distribution's file list gives them.
+  void SetFileListInfo(int32_t size, double date, const std::string& version) {
+    size_ = size;
+    date_ = date;
+    version_ = version;
+  }
   TInstallFileState State() const { return state_; }
   // Whether the target was in use and waits for the next start.
   bool InUse() const { return in_use_; }

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -17,7 +18,9 @@
 #include <thread>
 #include <tuple>
 
+#include "distribution.h"
 #include "fixtures.h"
+#include "installfile.h"
 #include "netlocation.h"
 
 namespace install_test {
@@ -312,6 +315,26 @@ TEST_F(HttpDownload, AHostWithoutServerRefusesTheRequest) {
             "Cannot send request for file files.1 to the server. Error message ERROR_INTERNET_CANNOT_CONNECT. "
             "Server 127.0.0.254. Response from server ");
   EXPECT_FALSE(std::filesystem::exists(Local("files.1")));
+}
+
+// The installer's own location gives the list of a net distribution's
+// files: the install file of each record's name takes its size, date and
+// version.
+TEST_F(HttpDownload, TheNetFileListComesFromTheInstallersLocation) {
+  std::string record(80, '\0');
+  record[0] = '\x10';  // 16 bytes
+  double date = 38000.25;
+  std::memcpy(&record[8], &date, sizeof date);
+  record.replace(16, 12, "IFviewer_exe");
+  record.replace(56, 7, "5.20.00");
+  Serve("setup/filelist.lst", std::string("\x01\0\0\0", 4) + record);
+  auto* file = New<TInstallFile>(owner_);
+  file->SetName("IFviewer_exe");
+  SetDefaultLocation(Location(ipHTTP, "setup"));
+  FetchNetFileList();
+  EXPECT_EQ(file->Size(), 16);
+  EXPECT_EQ(file->Date(), 38000.25);
+  EXPECT_EQ(file->Version(), "5.20.00");
 }
 
 // Anonymous FTP from a directory below the root, twice over one connection.
