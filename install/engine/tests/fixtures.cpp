@@ -76,7 +76,9 @@ void EngineTest::TearDown() {
 
 void EngineTest::UsePrivateRegistry() {
 #ifdef _WIN32
-  keys_ = std::make_unique<PrivateRegistryKeys>(CurrentTestName());
+  keys_ = std::make_unique<MovedRootKeys>(
+      CurrentTestName(), std::initializer_list<HKEY>{HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE});
+  EXPECT_TRUE(keys_->Moved());
 #endif
 }
 

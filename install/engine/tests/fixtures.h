@@ -14,7 +14,7 @@
 #include "install.h"
 #include "units.h"
 #ifdef _WIN32
-#include "private_registry.h"
+#include "moved_keys.h"
 #endif
 
 namespace install_test {
@@ -61,7 +61,7 @@ protected:
   void UsePrivateRegistry();
   forms::TComponent* owner_ = nullptr;
 #ifdef _WIN32
-  std::unique_ptr<PrivateRegistryKeys> keys_;
+  std::unique_ptr<MovedRootKeys> keys_;
 #endif
 };
 

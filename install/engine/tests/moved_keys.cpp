@@ -1,8 +1,12 @@
 #include "moved_keys.h"
 
+#include <gtest/gtest.h>
+
 #include "registry.h"
 
 namespace install_test {
+
+std::string CurrentTestName() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
 
 MovedRootKeys::MovedRootKeys(const std::string& name, std::initializer_list<HKEY> roots)
     : base_("Software\\NetmonTests\\" + name + std::to_string(GetCurrentProcessId())) {

@@ -30,4 +30,7 @@ private:
   bool moved_ = false;
 };
 
+// The current test's name.
+std::string CurrentTestName();
+
 }  // namespace install_test
