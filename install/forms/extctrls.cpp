@@ -26,6 +26,17 @@ void TEdit::Command(int code) {
 
 void TEdit::Change() { Fire(on_change_, this); }
 
+std::string TEdit::Text() {
+#ifdef _WIN32
+  if (HandleAllocated()) {
+    std::string text(static_cast<size_t>(GetWindowTextLengthA(Handle())) + 1, '\0');
+    text.resize(static_cast<size_t>(GetWindowTextA(Handle(), text.data(), static_cast<int>(text.size()))));
+    return text;
+  }
+#endif
+  return Caption();
+}
+
 const ClassInfo& TListBox::StaticClass() {
   static const ClassInfo info{"TListBox", &TWinControl::StaticClass(),
                               [](TComponent* owner) -> TComponent* { return New<TListBox>(owner); },

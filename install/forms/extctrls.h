@@ -20,6 +20,8 @@ class TEdit : public TWinControl {
   FORMS_CLASS(TEdit)
 public:
   void SetOnChange(TNotifyEvent handler) { on_change_ = std::move(handler); }
+  // The text as the user sees it now.
+  std::string Text();
   void Command(int code) override;
   // The text changed: fires OnChange.
   virtual void Change();

@@ -262,11 +262,6 @@ void TDialogManager::CloseCopyForms() {
   copy_forms_.clear();
   for (TBaseDuringCopyForm* form : forms) {
     form->SetVisible(false);
-    for (TCustomBaseInstallDlg* dialog : dialogs_)
-      if (dialog->Dialog() == form) dialog->SetDialog(nullptr);
-    if (CopyFormRegistry())
-      for (TDCFEntry* entry : CopyFormRegistry()->Snapshot())
-        if (entry->dialog && entry->dialog->Dialog() == form) entry->dialog->SetDialog(nullptr);
     Free(form);}
 }
 
@@ -339,6 +334,17 @@ void TCustomBaseInstallDlg::SetDialogManager(TDialogManager* manager) {
   dialog_manager_ = manager;
 }
 
+void TCustomBaseInstallDlg::SetDialog(TForm* form) {
+  if (dialog_ && dialog_ != form) dialog_->RemoveFreeNotification(this);
+  dialog_ = form;
+  if (form) form->FreeNotification(this);
+}
+
+void TCustomBaseInstallDlg::Notification(TComponent* component, TOperation operation) {
+  TInstallObject::Notification(component, operation);
+  if (operation == TOperation::opRemove && component == dialog_) dialog_ = nullptr;
+}
+
 void TCustomBaseInstallDlg::ContainerRemoved(TInstallContainer* container) {
   TInstallObject::ContainerRemoved(container);
   if (container == dialog_manager_) dialog_manager_ = nullptr;
@@ -381,17 +387,15 @@ bool TCustomBaseInstallDlg::Execute() {
 bool TCustomBaseInstallDlg::ShowDialog() {
   if (!CanExecute()) return true;
   auto* form = dynamic_cast<TForm*>(GetFormClass().create(Application()));
-  dialog_ = form;
+  SetDialog(form);
   TModalResult result = mrNone;
   try {
     AssignDialogProperties();
     result = form->ShowModal();
   } catch (...) {
-    dialog_ = nullptr;
     Free(form);
     throw;
   }
-  dialog_ = nullptr;
   Free(form);
   if (result != mrOk) throw EAIUserAbort();
   return true;

@@ -139,7 +139,9 @@ public:
   void SetAutoTranslate(bool v) { auto_translate_ = v; }
   TQndrLanguage FormTextLanguage() const { return form_text_language_; }
   forms::TForm* Dialog() const { return dialog_; }
-  void SetDialog(forms::TForm* form) { dialog_ = form; }
+  // The live form; the dialog forgets it when it is freed, by whoever.
+  void SetDialog(forms::TForm* form);
+  void Notification(forms::TComponent* component, forms::TOperation operation) override;
   TDialogManager* DialogManager() const { return dialog_manager_; }
   int32_t Height() const { return height_; }
   void SetHeight(int32_t v) { height_ = v; }
@@ -161,6 +163,7 @@ public:
   void SetOnBeforeExecute(forms::TNotifyEvent h) { on_before_execute_ = std::move(h); }
 
 protected:
+  void SetFormTextLanguage(TQndrLanguage v) { form_text_language_ = v; }
   // The constructor of a page dialog takes its manager without joining its
   // list; the stored DialogManager then goes through SetDialogManager.
   void PresetDialogManager(TDialogManager* manager) { dialog_manager_ = manager; }

@@ -19,7 +19,7 @@ bool UserConfirmsAbort() {
 
 }  // namespace
 
-void SetDialogWindowStyle(TForm&, DWORD& style, DWORD& ex_style, bool stay_on_top) {
+void SetDialogWindowStyle(DWORD& style, DWORD& ex_style, bool stay_on_top) {
   style = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN;
   ex_style = WS_EX_DLGMODALFRAME | (stay_on_top ? WS_EX_TOPMOST : 0);
 }
@@ -43,7 +43,7 @@ void TBaseInstallForm::CreateParams(TCreateParams& params) {
     params.parent = host->Handle();
     return;
   }
-  SetDialogWindowStyle(*this, params.style, params.ex_style, StaysOnTop());
+  SetDialogWindowStyle(params.style, params.ex_style, StaysOnTop());
 }
 
 TBaseFormContainer* TBaseInstallForm::Host() const { return dynamic_cast<TBaseFormContainer*>(Owner()); }
@@ -95,7 +95,7 @@ const ClassInfo& TBaseDuringCopyForm::StaticClass() {
 }
 
 void TBaseDuringCopyForm::CreateParams(TCreateParams& params) {
-  SetDialogWindowStyle(*this, params.style, params.ex_style, false);
+  SetDialogWindowStyle(params.style, params.ex_style, false);
 }
 
 void TBaseDuringCopyForm::CancelCopy() {
@@ -127,7 +127,7 @@ void TBaseFormContainer::Destroy() {
 }
 
 void TBaseFormContainer::CreateParams(TCreateParams& params) {
-  SetDialogWindowStyle(*this, params.style, params.ex_style, false);
+  SetDialogWindowStyle(params.style, params.ex_style, false);
 }
 
 void TBaseFormContainer::DisplayBounds(int32_t& left, int32_t& top, int32_t& width, int32_t& height) const {

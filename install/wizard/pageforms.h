@@ -20,7 +20,7 @@ class TBaseFormContainer;
 
 // The dialog border the wizard's windows share: a caption without border
 // icons, and on top of other windows when asked.
-void SetDialogWindowStyle(forms::TForm& form, DWORD& style, DWORD& ex_style, bool stay_on_top);
+void SetDialogWindowStyle(DWORD& style, DWORD& ex_style, bool stay_on_top);
 
 class TBaseInstallForm : public TBaseQuendricForm {
   FORMS_CLASS(TBaseInstallForm)
