@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "archive_fixture.h"
 
@@ -16,6 +17,7 @@ struct Outcome {
   DWORD exit_code = 0;
   std::string box_caption;
   std::string box_text;
+  std::vector<std::string> pages;  // the wizard's pages, in the order the user went through them
 };
 
 struct BoxSearch {
@@ -36,8 +38,55 @@ BOOL CALLBACK FindBox(HWND window, LPARAM context) {
   return TRUE;
 }
 
+struct WizardSearch {
+  DWORD process_id;
+  HWND host = nullptr;
+  HWND button = nullptr;
+};
+
+// The first visible and enabled "Next >" or "Finish" button below the window.
+BOOL CALLBACK FindGoOnButton(HWND child, LPARAM context) {
+  auto* search = reinterpret_cast<WizardSearch*>(context);
+  char class_name[32] = {}, text[64] = {};
+  GetClassNameA(child, class_name, sizeof class_name);
+  GetWindowTextA(child, text, sizeof text);
+  std::string caption = text;
+  if (lstrcmpiA(class_name, "Button") == 0 && (caption == "Next >" || caption == "Finish") &&
+      IsWindowVisible(child) && IsWindowEnabled(child)) {
+    search->button = child;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// A visible window of the process that offers the user a way on.
+BOOL CALLBACK FindWizardPage(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<WizardSearch*>(context);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != search->process_id || !IsWindowVisible(window)) return TRUE;
+  EnumChildWindows(window, FindGoOnButton, context);
+  if (!search->button) return TRUE;
+  search->host = window;
+  return FALSE;
+}
+
+// Goes on through the wizard as a user who takes every default: presses
+// Next or Finish on the page that shows and notes the page's caption.
+void TakeTheDefaults(DWORD process_id, Outcome& outcome) {
+  WizardSearch search{process_id};
+  EnumWindows(FindWizardPage, reinterpret_cast<LPARAM>(&search));
+  if (!search.button) return;
+  char caption[128] = {};
+  GetWindowTextA(search.host, caption, sizeof caption);
+  if (outcome.pages.empty() || outcome.pages.back() != caption) outcome.pages.push_back(caption);
+  PostMessageA(search.button, BM_CLICK, 0, 0);
+  Sleep(400);  // the next page shows before the user reads it
+}
+
 // Starts install.exe with the arguments; presses OK on the first message box
-// it shows. Gives up after a minute.
+// it shows and goes through the wizard with the defaults. Gives up after a
+// minute.
 Outcome RunInstaller(const std::string& arguments) {
   std::string command = "install.exe " + arguments;
   STARTUPINFOA startup{};
@@ -62,6 +111,8 @@ Outcome RunInstaller(const std::string& arguments) {
       GetWindowTextA(search.box, text, sizeof text);
       outcome.box_caption = text;
       PostMessageA(search.box, WM_COMMAND, IDOK, 0);
+    } else if (!search.box) {
+      TakeTheDefaults(process.dwProcessId, outcome);
     }
   }
   if (!outcome.exited) TerminateProcess(process.hProcess, 99);
@@ -114,6 +165,8 @@ TEST(InstallProgram, StartsFromItsScriptRunsAndEnds) {
   fixture::WriteFile(loader.path() / "files.1", fixture::PlainArchive({shell_folder, common_controls}));
   Outcome outcome = RunInstaller("*x \"-s" + loader.path().string() + "\"");
   EXPECT_TRUE(outcome.exited);
+  EXPECT_EQ(outcome.pages, (std::vector<std::string>{"Welcome", "Choose Destination Location",
+                                                      "Select folder in start menu", "Setup complete"}));
   EXPECT_EQ(outcome.box_text, "");
   EXPECT_EQ(outcome.exit_code, 0u);
   // Under Wine neither updater is needed: the shell-folder one is

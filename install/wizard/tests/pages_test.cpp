@@ -90,7 +90,9 @@ TEST_F(Pages, BeforeTheInstallWelcomeThenTheDestination) {
   host_->NextPage();
   EXPECT_EQ(host_->Caption(), "Choose Destination Location");
   EXPECT_TRUE(Page<TSelectDestinationForm>(1)->BackBtn()->Visible());
-  // No main folder: the folder page is passed over and Next finishes.
+  // The script's main Start-menu folder comes last; its Next finishes.
+  host_->NextPage();
+  EXPECT_EQ(host_->Caption(), "Select folder in start menu");
   host_->NextPage();
   EXPECT_EQ(host_->ModalResult(), mrOk);
   Free(host_);
@@ -225,7 +227,7 @@ TEST_F(Pages, TheUserChoosesNotToRebootOnTheStandAlonePage) {
 
 TEST_F(Pages, TheWizardBeforeTheInstallAsTheUserSeesIt) {
   ScriptedUser user([]() -> std::string {
-    for (const char* caption : {"Welcome", "Choose Destination Location"}) {
+    for (const char* caption : {"Welcome", "Choose Destination Location", "Select folder in start menu"}) {
       HWND host = WaitForWindow(caption);
       if (!host) return std::string("no page ") + caption;
       HWND next = FindButton(GetTopWindow(host), "Next >");
