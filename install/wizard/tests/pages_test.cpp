@@ -1,5 +1,7 @@
 #include "pages.h"
 
+#include <objbase.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -113,6 +115,54 @@ TEST_F(Pages, TheDestinationIsWhatTheUserTypes) {
   page->UpdatePage();
   EXPECT_FALSE(page->DirectoryBox()->Visible());
   Free(host_);
+}
+
+bool IsDirectory(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+BOOL CALLBACK FindBrowser(HWND window, LPARAM data) {
+  char name[16] = {};
+  GetClassNameA(window, name, sizeof name);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process == GetCurrentProcessId() && std::string(name) == "#32770" && IsWindowVisible(window)) {
+    *reinterpret_cast<HWND*>(data) = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+TEST_F(Pages, BrowseMakesAMissingDestinationForTheBrowserOnly) {
+  CoInitialize(nullptr);
+  char temp[MAX_PATH];
+  GetTempPathA(sizeof temp, temp);
+  const std::string base = std::string(temp) + "netmon_wizard_" + std::to_string(GetCurrentProcessId());
+  const std::string destination = base + "\\Monitor";
+  Install()->SetDestDirType(nullptr);
+  Install()->SetDestDir(destination);
+  Host("BeforeInstallManager");
+  host_->NextPage();
+  ScriptedUser user([&]() -> std::string {
+    HWND browser = nullptr;
+    for (int tries = 0; tries < 3000 && !browser; ++tries) {
+      EnumWindows(FindBrowser, reinterpret_cast<LPARAM>(&browser));
+      if (!browser) Sleep(20);
+    }
+    if (!browser) return "no folder browser";
+    std::string made = IsDirectory(destination) ? "" : "the destination was not there for the browser";
+    PostMessageA(browser, WM_COMMAND, IDCANCEL, 0);
+    return made;
+  });
+  Page<TSelectDestinationForm>(1)->Browse();
+  std::string failure = user.Finish();
+  EXPECT_EQ(failure, "");
+  EXPECT_FALSE(IsDirectory(destination)) << "the made level goes again";
+  EXPECT_EQ(Install()->DestDir(), destination) << "a cancelled browser changes nothing";
+  RemoveDirectoryA(base.c_str());
+  Free(host_);
+  CoUninitialize();
 }
 
 class FolderPage : public Pages {
