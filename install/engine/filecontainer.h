@@ -17,6 +17,7 @@
 #include <string>
 
 #include "container.h"
+#include "netlocation.h"
 #include "qndr_compress.h"
 #include "standardpaths.h"
 
@@ -40,8 +41,6 @@ private:
   TInstallFileState& state_;
 };
 
-using TDataReceivedEvent = std::function<void(forms::TComponent* sender, const std::string& file_name, int32_t bytes,
-                                              int32_t total_bytes, int32_t file_size, const char* buffer)>;
 using TInstallFileNotifyEvent = std::function<void(TCustomInstallFile* file)>;
 using TInstallFileStatusEvent =
     std::function<void(TCustomInstallFile* file, int32_t file_percent_done, int32_t total_percent_done)>;
