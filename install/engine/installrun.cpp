@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "application.h"
+#include "distribution.h"
 #include "exceptions.h"
 #include "install.h"
 #include "installfile.h"
@@ -59,6 +60,8 @@ void TCustomInstall::RunSequence() {
   if (flags_.Has(clClearUnfinished)) ClearUnfinished();
   SetInstallRecordKey(FindInstallRecordKey(true));
   ClearUnfinished();
+  // Started from the self-extracting setup.exe: the archive lies inside it.
+  if (flags_.Has(clSelfExtract)) ApplySelfExtractOffset();
   ReadArchiveInfo();
   Fire(OnAfterInitialized(), this);
   BroadcastInformationEvent(this, ieAfterInitialized, nullptr);

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "child_process.h"
+#include "distribution.h"
 #include "exceptions.h"
 #include "filetree.h"
 #include "registry.h"
@@ -100,6 +101,26 @@ TEST_F(RunOnWindows, AGoodRunInstallsTheTreeAndEndsClean) {
   EXPECT_EQ(InstallRecordKey(), "");
   EXPECT_TRUE(Application()->Terminated());
   EXPECT_FALSE(install->Running());
+}
+
+// Started from a self-extracting setup.exe: the loader's bytes, setup.1 and
+// files.1 behind them, the header and the checksum trailer. The files come from the
+// archive inside it; no files.1 lies beside it.
+TEST_F(RunOnWindows, ARunFromTheSelfExtractingFileReadsTheArchiveInsideIt) {
+  Engine("", {"-esetup.exe"});
+  const std::filesystem::path dir = temp_.path();
+  fixture::WriteFile(dir / "setup.exe", "MZ the loader program");
+  fixture::WriteFile(dir / "setup.1", "the installer's own archive");
+  WriteSelfExtractHeader((dir / "setup.exe").string(), (dir / "setup.1").string(), archive_);
+  // The trailer's place: its digits are checked by the loader, not here.
+  AppendFileCheckSum((dir / "setup.exe").string(), std::string(40, '0'));
+  std::filesystem::remove(archive_);
+
+  Activate();
+
+  EXPECT_EQ(failures_, std::vector<std::string>{});
+  EXPECT_EQ(fixture::ReadFile(AddTrailingPathDelimiter(dest_) + "one.dat"), fixture::TextData(2000, 2000));
+  EXPECT_EQ(fixture::ReadFile(AddTrailingPathDelimiter(dest_) + "two.dat"), fixture::TextData(2000, 2000));
 }
 
 // A registration failure inside the tree waits until the tree is done; its
