@@ -200,7 +200,8 @@ void TCustomInstall::AfterLoaded() {
     case Mode::Build:
       throw IEInstall("This installer cannot build a distribution");
     case Mode::Floppy:
-      throw IEInstall("This installer cannot copy an installation to floppy disks");
+      CopyToFloppies("a:");
+      break;
     case Mode::Resume:
       ResumeUnfinished();
       break;

@@ -188,6 +188,16 @@ public:
   void SetOnBeforeCleanup(TVetoEvent h) { on_before_cleanup_ = std::move(h); }
   void SetOnFailedReboot(TNotifyEvent h) { on_failed_reboot_ = std::move(h); }
 
+  // The "-f" mode: copies the installation from the self-extracting file
+  // to floppy disks in target (setup.exe, setup.1, files.1 spanned over as
+  // many disks as it needs); a failure is shown in a plain message box.
+  // Then the application ends.
+  void CopyToFloppies(const std::string& target);
+  // The copy itself; raises what fails.
+  void CopyInstallationToFloppies(const std::string& target);
+  // Asks for disk n; Cancel raises IEInstall "Aborted by user".
+  void ShowDiskPrompt(TQndrCompress* sender, int32_t disk, std::string& path);
+
 protected:
   // The install record's unfinished list; raises IEInstall without a record.
   static std::string UnfinishedKey();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "exceptions.h"
+#include "installfile.h"
 #include "qndr_compress.h"
 #include "translator.h"
 #include "fixtures.h"
@@ -185,7 +186,18 @@ TEST_F(Engine, EveryComponentIsLoadedBeforeTheChosenModeRuns) {
   EXPECT_EQ(LoadError({"-b", "-r"}), "This installer cannot build a distribution");
   EXPECT_EQ(Journal(), (std::vector<std::string>{"loaded Files", "loaded Link"}));
   Journal().clear();
-  EXPECT_EQ(LoadError({"-f"}), "This installer cannot copy an installation to floppy disks");
+  // The floppy copy runs only from the self-extracting file: its failure
+  // is shown, then the program ends.
+  std::vector<std::string> shown;
+  SetQuestionHandler([&shown](const std::string& text, TQuestion) {
+    shown.push_back(text);
+    return true;
+  });
+  EXPECT_EQ(LoadError({"-f"}), "");
+  SetQuestionHandler(nullptr);
+  EXPECT_EQ(shown, std::vector<std::string>{"Sorry... You can only transfer this installation to floppies through "
+                                            "the self-extracting file. Usage example: setup.exe *TODISK"});
+  EXPECT_TRUE(Application()->Terminated());
 }
 
 TEST_F(Engine, OneEngineOnAFormOnly) {
