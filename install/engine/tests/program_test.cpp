@@ -113,6 +113,13 @@ std::string RegistryText(HKEY root, const char* key, const char* value) {
   return data;
 }
 
+// A file beside this test program (and install.exe).
+std::filesystem::path BesideTheTest(const char* name) {
+  char program[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, program, sizeof program);
+  return std::filesystem::path(program).parent_path() / name;
+}
+
 const char* const kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Network Monitor";
 
 // The distribution beside the installer: the main archive with the
@@ -130,7 +137,7 @@ TEST(InstallProgram, StartsFromItsScriptRunsAndEnds) {
       {"Bin\\dmwclient.dll", "MZ trend agent"},
       {"Bin\\polyprobe.dll", "MZ service monitor"},
       {"Bin\\pagerwire.dll", "MZ messaging"},
-      {"Bin\\tipcaster.ocx", fixture::ReadFile("install_program_regserver.dll")},
+      {"Bin\\tipcaster.ocx", fixture::ReadFile(BesideTheTest("install_program_regserver.dll"))},
   };
   std::vector<fixture::Member> members;
   for (const Packed& p : packed) {
