@@ -1,6 +1,7 @@
 # make test   installs what is missing, builds every build, runs every test
 # make bench  builds the native release benchmarks and runs them
-.PHONY: test deps bench clean
+# make demo   installs the product from its distribution under Wine and shows the result
+.PHONY: test deps bench demo clean
 
 test: deps
 	tools/run-tests.sh
@@ -10,6 +11,9 @@ deps:
 
 bench: deps
 	tools/run-bench.sh
+
+demo: deps
+	tools/demo.sh
 
 clean:
 	rm -rf build build-*.log

@@ -228,6 +228,31 @@ TEST_F(ProductScript, HoldsTheSystemUpdatersAsInstallFilesRunAfterInstallation) 
   }
 }
 
+TEST_F(ProductScript, InstallsTheProductsDeliverablesIntoItsFolderAndRegistersTheControl) {
+  TInstallMainForm* form = LoadProductScript();
+  ASSERT_TRUE(form);
+  struct Deliverable {
+    const char* component;
+    const char* file;
+    bool active_x;
+  } deliverables[] = {
+      {"IFdmwclient_dll", "dmwclient.dll", false},
+      {"IFpolyprobe_dll", "polyprobe.dll", false},
+      {"IFpagerwire_dll", "pagerwire.dll", false},
+      {"IFtipcaster_ocx", "tipcaster.ocx", true},
+  };
+  for (const Deliverable& d : deliverables) {
+    auto* file = dynamic_cast<TInstallFile*>(form->FindComponent(d.component));
+    ASSERT_TRUE(file) << d.component;
+    EXPECT_EQ(file->Container(), TCustomInstall::Instance()) << d.component;
+    EXPECT_EQ(file->SourcePath(), std::string("Bin\\") + d.file) << d.component;
+    EXPECT_EQ(file->DestinationPath(), std::string("C:\\Program Files (x86)\\ZUV\\") + d.file) << d.component;
+    EXPECT_EQ(file->GetArchivePath(), "C:\\Loader\\files.1") << d.component;
+    EXPECT_EQ(file->ActiveX(), d.active_x) << d.component;
+    EXPECT_FALSE(file->RunAfterInstall()) << d.component;
+  }
+}
+
 TEST(ShellFolders, QuickLaunchBelowTheApplicationData) {
   std::string app_data = GetSpecialFolderPath(CSIDL_APPDATA);
   ASSERT_FALSE(app_data.empty());
