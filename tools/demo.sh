@@ -10,8 +10,8 @@
 # The distribution is laid out with the installer's own archive component
 # (testing/demo/pack_files.cpp): files.1 holds the product's files under
 # the member names and file identifiers of the install script, and the
-# setup program stands beside it. The script has no wizard pages, so the
-# installation runs with the script's defaults and needs no user.
+# setup program stands beside it. A small program (testing/demo/demo_user)
+# plays the user: it goes through the wizard taking every default.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -45,7 +45,7 @@ step "Build the Windows programs"
 export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-3}"
 [ -f build/windows/build.ninja ] || cmake --preset windows >/dev/null
 cmake --build --preset windows --target install_program dmwclient polyprobe pagerwire tipcaster \
-  demo_updater_standin demo_pack_files | tail -n 1
+  demo_updater_standin demo_pack_files demo_user | tail -n 1
 
 step "Stage the build folder $stage"
 rm -rf "$demo"
@@ -78,7 +78,8 @@ cp "$stage/install.exe" "$dist/"
 loader_dir=$(winepath -w "$dist")
 step "Install from the distribution: install.exe -s$loader_dir"
 status=0
-(cd "$dist" && timeout 180 wine install.exe "-s$loader_dir" 2>/dev/null) || status=$?
+(cd "$dist" && timeout 180 wine "$bin/demo_user.exe" "$(winepath -w "$dist/install.exe")" "-s$loader_dir" \
+  2>/dev/null | tr -d '\r') || status=$?
 echo "  install.exe ended with exit code $status"
 
 program_files=$(run cmd /c echo '%ProgramFiles%')

@@ -1,0 +1,36 @@
+// The user of `make demo`: starts the setup program with the command line
+// that follows its own name, goes through the wizard taking every default
+// and tells what it saw. Ends with the setup program's exit code.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "installer_user.h"
+
+namespace {
+
+// This program's command line without its own name.
+std::string CommandLineAfterOwnName() {
+  std::string line = GetCommandLineA();
+  size_t end = line[0] == '"' ? line.find('"', 1) : line.find(' ');
+  if (end == std::string::npos) return "";
+  size_t rest = line.find_first_not_of(' ', end + 1);
+  return rest == std::string::npos ? "" : line.substr(rest);
+}
+
+}  // namespace
+
+int main() {
+  std::string command = CommandLineAfterOwnName();
+  installer_user::Outcome outcome = installer_user::RunInstaller(command);
+  if (!outcome.started) {
+    std::printf("  cannot start %s\n", command.c_str());
+    return 2;
+  }
+  for (const std::string& page : outcome.pages) std::printf("  wizard page: %s\n", page.c_str());
+  if (!outcome.box_text.empty())
+    std::printf("  message box \"%s\": %s\n", outcome.box_caption.c_str(), outcome.box_text.c_str());
+  if (!outcome.exited) std::printf("  the setup program did not end within a minute\n");
+  return static_cast<int>(outcome.exit_code);
+}

@@ -1,0 +1,30 @@
+// A user at the setup program: starts install.exe with its arguments,
+// presses OK on the first message box it shows and goes through its wizard
+// taking every default (Next, then Finish), noting each page's caption.
+// Gives up after a minute and ends the program. Used by the program's tests
+// and by `make demo`.
+#ifndef NETMON_TESTING_INSTALLER_USER_H
+#define NETMON_TESTING_INSTALLER_USER_H
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace installer_user {
+
+struct Outcome {
+  bool started = false;
+  bool exited = false;
+  DWORD exit_code = 0;
+  std::string box_caption;
+  std::string box_text;
+  std::vector<std::string> pages;  // the wizard's pages, in the order the user went through them
+};
+
+// command_line: the program and its arguments, as CreateProcess takes them.
+Outcome RunInstaller(const std::string& command_line);
+
+}  // namespace installer_user
+
+#endif
