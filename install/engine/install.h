@@ -20,7 +20,8 @@
 namespace install {
 
 using TNotifyEvent = forms::TNotifyEvent;
-// A handler that may veto what comes next by clearing the flag.
+// A handler that may veto what comes next by clearing the flag (for the
+// user's cancel: whether it ends the installation).
 using TVetoEvent = std::function<void(forms::TComponent* sender, bool& go_on)>;
 using TBeforeRunFileEvent = std::function<void(forms::TComponent* sender, TCustomInstallFile* file, bool& run)>;
 // Asks the system to restart Windows with these ExitWindowsEx flags and
@@ -32,8 +33,6 @@ void SetExitWindowsHandler(TExitWindowsHandler handler);
 bool ExitWindowsRequest(uint32_t flags, uint32_t reason);
 // ExitWindowsEx itself (false where there is no Windows).
 bool SystemExitWindows(uint32_t flags, uint32_t reason);
-// Asked whether the user's cancel ends the installation; may clear abort.
-using TUserAbortEvent = std::function<void(forms::TComponent* sender, bool& abort)>;
 
 // The arguments of this program (its own name first), set by the program's
 // entry before the main form is made.
@@ -116,7 +115,7 @@ public:
   void SetUseLoadingProgram(bool v);
   void SetOnAfterInitialized(TNotifyEvent h) { on_after_initialized_ = std::move(h); }
   const TNotifyEvent& OnAfterInitialized() const { return on_after_initialized_; }
-  void SetOnUserAbort(TUserAbortEvent h) { on_user_abort_ = std::move(h); }
+  void SetOnUserAbort(TVetoEvent h) { on_user_abort_ = std::move(h); }
 
   const CommandLineFlags& Flags() const { return flags_; }
   const std::string& LoaderDirectory() const { return loader_directory_; }
@@ -231,7 +230,7 @@ private:
   bool run_automatic_ = true;
   bool use_loading_program_ = true;
   TNotifyEvent on_after_initialized_;
-  TUserAbortEvent on_user_abort_;
+  TVetoEvent on_user_abort_;
 
   CommandLineFlags flags_;
   std::string loader_directory_;

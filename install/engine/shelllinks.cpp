@@ -1,7 +1,9 @@
 #include "shelllinks.h"
 
 #include "exceptions.h"
+#include "filecontainer.h"
 #include "install.h"
+#include "installfile.h"
 #include "metavars.h"
 #include "translator.h"
 #include "uninstall.h"
@@ -34,8 +36,8 @@ std::string UpperExtension(const std::string& name) { return UpperCase(ExtractFi
 // The shortcut name an object gives: an install file's destination name,
 // a directory's description, else the object's name; always ".lnk".
 std::string LinkNameFor(TInstallContainer& object) {
-  if (object.InheritsFrom("TCustomInstallFile")) return ChangeFileExt(PublishedText(object, "DestName"), ".lnk");
-  if (object.InheritsFrom("TInstallDirectory")) return PublishedText(object, "Description") + ".lnk";
+  if (auto* file = dynamic_cast<TCustomInstallFile*>(&object)) return ChangeFileExt(file->DestName(), ".lnk");
+  if (auto* directory = dynamic_cast<TInstallDirectory*>(&object)) return directory->Description() + ".lnk";
   return object.Name() + ".lnk";
 }
 
@@ -86,8 +88,8 @@ void TpsObjectLink::GetPath(TComponent* obj, std::string& path) {
   Validate(obj);
   TInstallContainer* target = dynamic_cast<TCustomInstallShellLink*>(obj)->ObjectLink();
   path = target->GetFullDestDir();
-  if (target->InheritsFrom("TCustomInstallFile"))
-    path = RemoveTrailingBackslash(AddTrailingBackslash(path) + PublishedText(*target, "DestName"));
+  if (auto* file = dynamic_cast<TCustomInstallFile*>(target))
+    path = RemoveTrailingBackslash(AddTrailingBackslash(path) + file->DestName());
 }
 
 // TCustomShellLinkGroup
@@ -253,13 +255,13 @@ void TCustomInstallShellLink::DoInstall() {
     throw IEInstallShellLink("The LinkName is blank for %s and therefore could not be installed", {Name()});
   if (object_link_) {
     if (!object_link_->Installed()) return;
-    if (object_link_->InheritsFrom("TUninstallEXE")) {
+    if (dynamic_cast<TUninstallEXE*>(object_link_)) {
       TCustomInstall* install = TCustomInstall::Instance();
       if (!install)
         throw IEInstallShellLink("%s cannot perform operation because there is no TInstall component", {Name()});
       parameters_ = install->Information().ProductName();
     }
-    if (object_link_->InheritsFrom("TCustomShellLinkGroup"))
+    if (dynamic_cast<TCustomShellLinkGroup*>(object_link_))
       MakeFolder<IEInstallShellLink>(object_link_->GetFullDestDir());
   }
   if (IsInternetShortcut())

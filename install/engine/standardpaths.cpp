@@ -4,6 +4,7 @@
 
 #include "container.h"
 #include "exceptions.h"
+#include "filecontainer.h"
 #include "install.h"
 #include "osroutines.h"
 #include "registry.h"
@@ -131,11 +132,11 @@ namespace {
 // Description (or, for any other container, its Name) in the pattern.
 std::string ContainerText(TInstallContainer* container, const char* group_pattern, const char* directory_pattern,
                           const char* other_pattern) {
-  if (container->InheritsFrom("TCustomInstall")) return "Main installation directory";
-  if (container->InheritsFrom("TCustomInstallGroup"))
-    return Format(group_pattern, {PublishedText(*container, "Description")});
-  if (container->InheritsFrom("TFileContainer"))
-    return Format(directory_pattern, {PublishedText(*container, "Description")});
+  if (dynamic_cast<TCustomInstall*>(container)) return "Main installation directory";
+  if (auto* group = dynamic_cast<TCustomInstallGroup*>(container))
+    return Format(group_pattern, {group->Description()});
+  if (auto* directory = dynamic_cast<TFileContainer*>(container))
+    return Format(directory_pattern, {directory->Description()});
   return Format(other_pattern, {container->Name()});
 }
 

@@ -200,11 +200,6 @@ void SetStringProperty(TPersistent& object, const std::string& property, const s
   PropertyOfKind(object, property, PropKind::String).set_string(object, value);
 }
 
-std::string PublishedText(const TPersistent& object, const std::string& property) {
-  const PropInfo* info = object.ClassType().FindProperty(property);
-  return info && info->kind == PropKind::String ? info->get_string(object) : "";
-}
-
 void Free(TPersistent* object) {
   if (!object) return;
   if (auto* component = dynamic_cast<TComponent*>(object)) {

@@ -191,9 +191,6 @@ private:
 // EComponentError when the object has no such property of that kind.
 void SetBoolProperty(TPersistent& object, const std::string& property, bool value);
 void SetStringProperty(TPersistent& object, const std::string& property, const std::string& value);
-// A published text property by name; empty when the object has no text
-// property of that name.
-std::string PublishedText(const TPersistent& object, const std::string& property);
 
 // Calls an event handler if one is set. It calls a copy: a handler may put
 // another in its place (or clear it) while it runs.

@@ -7,6 +7,7 @@
 #include "baseform.h"
 #include "exceptions.h"
 #include "install.h"
+#include "installfile.h"
 #include "pageforms.h"
 
 namespace install {
@@ -202,8 +203,8 @@ void TDialogManager::ShowChangeDisk(TPersistent* param) {
       auto* list = dynamic_cast<TList*>(param);
       if (!list) Fail("TChangeDiskDlg--PO is not a TList object");
       if (list->Items.size() < 2) Fail("TChangeDiskDlg--Not engouh parameters for status event");
-      auto* file = dynamic_cast<TInstallContainer*>(list->Items[0]);
-      if (!file || !file->InheritsFrom("TCustomInstallFile"))
+      auto* file = dynamic_cast<TCustomInstallFile*>(list->Items[0]);
+      if (!file)
         throw Exception("TChangeDiskDlg says bad first parameter");
       if (!dynamic_cast<TDiskParameter*>(list->Items[1])) throw Exception("TChangeDiskDlg says bad second parameter");
       file->SetTag(1);

@@ -2,6 +2,7 @@
 
 #include "application.h"
 #include "install.h"
+#include "netlocation.h"
 #include "qndr_compress.h"
 
 namespace install {
@@ -101,6 +102,7 @@ void TBaseDuringCopyForm::CreateParams(TCreateParams& params) {
 void TBaseDuringCopyForm::CancelCopy() {
   if (UserConfirmsAbort()) {
     if (TQndrCompress* archive = SharedArchive()) archive->SetAbort(true);
+    SetDownloadAborted(true);
   }
   SetModalResult(mrCancel);
 }

@@ -212,13 +212,6 @@ void TSelectDestinationForm::Browse() {
 
 // ---------------------------------------------------------------- folder
 
-TInstallObject* MainLinkFolder() {
-  if (!ContainerList()) return nullptr;
-  for (TInstallContainer* container : ContainerList()->Items())
-    if (container->InheritsFrom("TMainLinkGroup")) return dynamic_cast<TInstallObject*>(container);
-  return nullptr;
-}
-
 std::vector<std::string> SubdirectoriesOf(const std::string& directory) {
   std::vector<std::string> names;
   WIN32_FIND_DATAA found;
@@ -237,7 +230,7 @@ const ClassInfo& TSelectFolderForm::StaticClass() { return PageClass<TSelectFold
 void TSelectFolderForm::Create(TComponent* owner) {
   TWizardPage::Create(owner);
   Build("Select folder in start menu", dmBeforeInstall, 60, 470);
-  SetContainer(MainLinkFolder());
+  SetContainer(MainLinkGroup());
   AddText("TopDescriptionLabel",
           "Setup will add program icons to the Program Folder listed below. You may type a new folder name, or "
           "select from the E&xisting Folders list.",
@@ -395,14 +388,13 @@ const ClassInfo& TSelectFolderDlg::StaticClass() { return DialogClass<TSelectFol
 
 void TSelectFolderDlg::Create(TComponent* owner) {
   TWizardPageDlg::Create(owner);
-  if (TInstallObject* folder = MainLinkFolder()) SetContainer(folder);
+  if (TMainLinkGroup* folder = MainLinkGroup()) SetContainer(folder);
 }
 
-TInstallContainer* TSelectFolderDlg::LinkGroup() const {
-  TInstallContainer* container = Container();
-  if (container && !container->InheritsFrom("TCustomShellLinkGroup"))
-    Fail("The container for %s must be a TCustomShellLinkGroup", Name());
-  return container;
+TCustomShellLinkGroup* TSelectFolderDlg::LinkGroup() const {
+  auto* group = dynamic_cast<TCustomShellLinkGroup*>(Container());
+  if (Container() && !group) Fail("The container for %s must be a TCustomShellLinkGroup", Name());
+  return group;
 }
 
 bool TSelectFolderDlg::ShowDialog() {

@@ -18,6 +18,7 @@
 #include "extctrls.h"
 #include "pageforms.h"
 #include "rotatelabel.h"
+#include "shelllinks.h"
 #include "translator.h"
 
 namespace install {
@@ -185,7 +186,7 @@ public:
   const forms::ClassInfo& GetFormClass() const override { return TSelectFolderForm::StaticClass(); }
   bool ShowDialog() override;
   // The container, which must be a link folder.
-  TInstallContainer* LinkGroup() const;
+  TCustomShellLinkGroup* LinkGroup() const;
 
 protected:
   TManagerType PageManagerType() const override { return dmBeforeInstall; }
@@ -225,8 +226,6 @@ protected:
   bool FillsOnAssign() const override { return true; }
 };
 
-// The main link folder of the script (the first TMainLinkGroup), or none.
-TInstallObject* MainLinkFolder();
 // The names of the folders directly inside directory, without "." and "..".
 std::vector<std::string> SubdirectoriesOf(const std::string& directory);
 

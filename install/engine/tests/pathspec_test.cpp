@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "exceptions.h"
+#include "filecontainer.h"
 #include "fixtures.h"
 #include "form.h"
 #include "install.h"
@@ -145,6 +146,33 @@ TEST_F(PathSpecifiers, ContainerDestinationAsSeenFromEachObject) {
   // A refused specifier is not stored.
   EXPECT_THROW(group->SetDestDirType(specifier), IEPathSpecifier);
   EXPECT_EQ(group->DestDirType(), nullptr);
+}
+
+TEST_F(PathSpecifiers, ContainerDestinationNamesFileContainersByTheirDescription) {
+  TCustomPathSpecifier* specifier = Standard("TpsContainerDestDir");
+  auto* group = New<TInstallGroup>(owner_);
+  group->SetName("igTools");
+  group->SetDescription("Tools");
+  auto* directory = New<TInstallDirectory>(owner_);
+  directory->SetName("idDocs");
+  directory->SetDescription("Documents");
+  auto* install = New<TInstall>(New<TInstallMainForm>(owner_));
+  struct Case {
+    TInstallContainer* container;
+    const char* description;
+    const char* display_name;
+  } cases[] = {{group, "Path of the <Tools> group", "<Tools>"},
+               {directory, "Path of the <Documents> directory", "<Documents>"},
+               {install, "Main installation directory", "Main installation directory"}};
+  TTestObject* file = Object("File", 2000);
+  for (const auto& c : cases) {
+    file->SetContainer(c.container);
+    std::string text;
+    specifier->GetDescriptionFor(file, text);
+    EXPECT_EQ(text, c.description);
+    specifier->GetDisplayNameFor(file, text);
+    EXPECT_EQ(text, c.display_name);
+  }
 }
 
 // A file-related container that keeps its files in an archive.

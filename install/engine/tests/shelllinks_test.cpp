@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include "exceptions.h"
+#include "filecontainer.h"
 #include "fixtures.h"
+#include "installfile.h"
+#include "uninstall.h"
 
 namespace install_test {
 namespace {
@@ -14,36 +17,11 @@ namespace {
 using namespace forms;
 using namespace install;
 
-// Objects of the file and directory classes, as far as shortcuts read
-// them: their class names and published DestName and Description.
-class TLinkTarget : public TTestObject {
+// The uninstall program as already installed, without writing it.
+class TInstalledUninstaller : public TUninstallEXE {
 public:
-  explicit TLinkTarget(const ClassInfo& info) : info_(info) {}
-  const ClassInfo& ClassType() const override { return info_; }
-  std::string DestName() const { return dest_name_; }
-  void SetDestName(const std::string& v) { dest_name_ = v; }
-  std::string Description() const { return description_; }
-  void SetDescription(const std::string& v) { description_ = v; }
-
-private:
-  const ClassInfo& info_;
-  std::string dest_name_;
-  std::string description_;
+  void MarkInstalled() { SetInstalled(true); }
 };
-
-const ClassInfo& TargetClass(const char* parent_name, const char* name) {
-  static std::vector<std::unique_ptr<ClassInfo>> classes;
-  for (const auto& info : classes)
-    if (info->name == name) return *info;
-  classes.push_back(std::make_unique<ClassInfo>(parent_name, &TTestObject::StaticClass()));
-  const ClassInfo* parent = classes.back().get();
-  classes.push_back(std::make_unique<ClassInfo>(
-      name, parent, nullptr,
-      std::vector<PropInfo>{StringProp<TLinkTarget>("DestName", &TLinkTarget::DestName, &TLinkTarget::SetDestName),
-                            StringProp<TLinkTarget>("Description", &TLinkTarget::Description,
-                                                    &TLinkTarget::SetDescription)}));
-  return *classes.back();
-}
 
 class ShellLinks : public EngineTest {
 protected:
@@ -62,10 +40,10 @@ protected:
     link->SetName(name);
     return link;
   }
-  TLinkTarget* Target(const char* parent_class, const char* name) {
-    auto* target = New<TLinkTarget>(form_, TargetClass(parent_class, (std::string(parent_class) + "Kind").c_str()));
+  template <class T>
+  T* Target(const char* name) {
+    auto* target = New<T>(form_);
     target->SetName(name);
-    target->SetTypeNumber(2000);
     return target;
   }
   TInstallMainForm* form_ = nullptr;
@@ -192,13 +170,14 @@ TEST_F(ShellLinks, ALocationNamesAShortcutWithoutAName) {
 TEST_F(ShellLinks, AnObjectLinkNamesTheShortcutAndGivesItsPath) {
   Group();
   TInstallContainer* home = Object("Home", 1000);
-  home->SetDestDir("C:\\Netmon");
-  TLinkTarget* file = Target("TCustomInstallFile", "AppFile");
+  auto* programs = Target<TInstallDirectory>("Programs");
+  programs->SetDestDir("C:\\Netmon");
+  auto* file = Target<TInstallFile>("AppFile");
   file->SetDestName("App.exe");
-  file->SetContainer(home);
+  file->SetContainer(programs);
   file->SetDestDirType(FindPathSpecifierByClass("TpsContainerDestDir"));
   file->SetDestDir("\\bin");
-  TLinkTarget* directory = Target("TInstallDirectory", "Docs");
+  auto* directory = Target<TInstallDirectory>("Docs");
   directory->SetDescription("Documents");
   directory->SetDestDir("C:\\Netmon\\docs\\");
 
@@ -346,13 +325,13 @@ TEST_F(ShellLinks, ABlankNameIsRefused) {
 
 TEST_F(ShellLinks, AShortcutToTheUninstallerPassesTheProductName) {
   Group();
-  TLinkTarget* uninstaller = Target("TUninstallEXE", "Uninstaller");
+  auto* uninstaller = Target<TInstalledUninstaller>("Uninstaller");
   uninstaller->SetDestName("uninstall.exe");
   TInstallMainLink* link = Link();
   link->SetObjectLink(uninstaller);
   link->SetMethod(mtAutoDetect);
   link->SetUninstall(false);
-  uninstaller->Process();
+  uninstaller->MarkInstalled();
   // The uninstaller needs the engine for the product name.
   try {
     link->Process();

@@ -110,14 +110,6 @@ TEST(Components, ClassNamesAndClassQueries) {
   Free(derived);
 }
 
-TEST(Components, PublishedTextsByName) {
-  TTestWidget widget;
-  widget.SetCaption("Go");
-  EXPECT_EQ(PublishedText(widget, "caption"), "Go");
-  EXPECT_EQ(PublishedText(widget, "Count"), "");  // not a text
-  EXPECT_EQ(PublishedText(widget, "NoSuch"), "");
-}
-
 TEST(Components, AGoingComponentIsReportedToItsSiblingsAndFreeNotificationClients) {
   TComponent* owner = New<TComponent>(nullptr);
   TComponent* other_owner = New<TComponent>(nullptr);

@@ -4,6 +4,7 @@
 
 #include "application.h"
 #include "exceptions.h"
+#include "netlocation.h"
 #include "pageforms.h"
 #include "qndr_compress.h"
 #include "wizardfixture.h"
@@ -295,17 +296,21 @@ TEST_F(CopyForms, ProgressWithoutOrWithTheWrongParameterIsRefused) {
   EXPECT_EQ(TTestCopyForm::made, 0);
 }
 
-TEST_F(CopyForms, CancelStopsTheArchiveUnlessTheInstallRefuses) {
+TEST_F(CopyForms, CancelStopsTheArchiveAndTheDownloadUnlessTheInstallRefuses) {
   FileStatus("a.dll");
   ASSERT_NE(Shown(), nullptr);
   SharedArchive()->SetAbort(false);
+  SetDownloadAborted(false);
   Install()->SetOnUserAbort([](TComponent*, bool& abort) { abort = false; });
   Shown()->CancelCopy();
   EXPECT_FALSE(SharedArchive()->Abort());
+  EXPECT_FALSE(DownloadAborted());
   Install()->SetOnUserAbort(nullptr);
   Shown()->CancelCopy();
   EXPECT_TRUE(SharedArchive()->Abort());
+  EXPECT_TRUE(DownloadAborted());
   SharedArchive()->SetAbort(false);
+  SetDownloadAborted(false);
 }
 
 TEST(Placement, ByPositionAndOffsets) {

@@ -20,19 +20,6 @@ namespace {
 using namespace forms;
 using namespace install;
 
-// A link folder as the script's main folder is to the folder page.
-class TTestLinkFolder : public TInstallObject {
-  FORMS_CLASS(TTestLinkFolder)
-public:
-  int RegisteredType() const override { return 7000; }
-};
-
-const ClassInfo& TTestLinkFolder::StaticClass() {
-  static const ClassInfo custom{"TCustomShellLinkGroup", &TInstallObject::StaticClass()};
-  static const ClassInfo info{"TMainLinkGroup", &custom};
-  return info;
-}
-
 std::string ProductScript() {
   std::ifstream file(INSTALL_SCRIPT_FILE, std::ios::binary);
   std::stringstream script;
@@ -165,13 +152,19 @@ TEST_F(Pages, BrowseMakesAMissingDestinationForTheBrowserOnly) {
   CoUninitialize();
 }
 
+// The folders in the Programs menu, in the order of the page's sorted list.
+std::vector<std::string> ProgramsMenuFolders() {
+  std::vector<std::string> folders = SubdirectoriesOf(GetProgramsMenuDir());
+  std::sort(folders.begin(), folders.end(),
+            [](const std::string& a, const std::string& b) { return UpperCase(a) < UpperCase(b); });
+  return folders;
+}
+
 class FolderPage : public Pages {
 protected:
   void SetUp() override {
     Pages::SetUp();
-    folder_ = New<TTestLinkFolder>(main_form_);
-    folder_->SetContainer(Install());
-    Find<TSelectFolderDlg>("SelectFolderDlg1")->SetContainer(folder_);
+    folder_ = Find<TMainLinkGroup>("MainLinkGroup1");
     Host("BeforeInstallManager");
     page_ = Page<TSelectFolderForm>(2);
   }
@@ -179,7 +172,7 @@ protected:
     Free(host_);
     Pages::TearDown();
   }
-  TTestLinkFolder* folder_ = nullptr;
+  TMainLinkGroup* folder_ = nullptr;
   TSelectFolderForm* page_ = nullptr;
 };
 
@@ -196,12 +189,9 @@ TEST_F(FolderPage, KeepsTheFoldersNameUnderThePrograms) {
 }
 
 TEST_F(FolderPage, ProposesAndCommitsTheFirstExistingFolder) {
-  std::vector<std::string> existing = SubdirectoriesOf(GetProgramsMenuDir());
+  std::vector<std::string> existing = ProgramsMenuFolders();
   ASSERT_FALSE(existing.empty()) << "a new prefix has folders in its Programs menu";
-  std::sort(existing.begin(), existing.end(),
-            [](const std::string& a, const std::string& b) { return UpperCase(a) < UpperCase(b); });
-  folder_->SetDestDirType(nullptr);
-  folder_->SetDestDir("\\Elsewhere");
+  folder_->SetDestDir("");
   page_->UpdatePage();
   EXPECT_EQ(page_->FolderListBox()->Items().Lines(), existing);
   EXPECT_EQ(page_->FolderEdit()->Text(), existing[0]);
@@ -222,6 +212,25 @@ TEST_F(FolderPage, TheDialogWantsALinkFolder) {
   } catch (const Exception& error) {
     EXPECT_STREQ(error.what(), "The container for SelectFolderDlg1 must be a TCustomShellLinkGroup");
   }
+}
+
+TEST_F(Pages, WithoutAManagerTheFolderPageAnswersTheFolder) {
+  std::vector<std::string> existing = ProgramsMenuFolders();
+  ASSERT_FALSE(existing.empty()) << "a new prefix has folders in its Programs menu";
+  Find<TSelectFolderDlg>("SelectFolderDlg1")->SetDialogManager(nullptr);
+  TMainLinkGroup* folder = Find<TMainLinkGroup>("MainLinkGroup1");
+  folder->SetDestDir("");
+  ScriptedUser user([]() -> std::string {
+    HWND page = WaitForWindow("Select folder in start menu");
+    if (!page) return "no folder page";
+    HWND next = FindButton(page, "Next >");
+    if (!next) return "no Next";
+    Press(next);
+    return "";
+  });
+  folder->BroadcastInformationEvent(folder, ieSelectFolder, nullptr);
+  ASSERT_EQ(user.Finish(), "");
+  EXPECT_EQ(folder->DestDir(), "\\" + existing[0]) << "the page proposed and committed a folder";
 }
 
 TEST_F(Pages, TheEndPagesFinish) {
