@@ -25,6 +25,7 @@ constexpr size_t kThreadStack = 8192;
 constexpr int kBlockSize = 1024;
 constexpr int kDefaultRetries = 5;
 constexpr char kStopped = 2;  // the status of a failed or stopped pass
+constexpr int kStopMethod = 1;  // broadcast to the class when the agent stops
 const char kComponent[] = "replictr";
 const char kTaskName[] = "Trends Data Replicator";
 const char kLastRunSection[] = "schedule";
@@ -276,6 +277,9 @@ void ReplicatorDone() {
     g_rep.task = 0;
   }
   if (task) _RemoveScheduledTask(task);  // frees a running replicator
+  // Every object whose class shares a bit with the replicator's hears the
+  // stop before the class goes.
+  _ObjBroadcast(kReplicatorClass, kStopMethod, nullptr);
   _cmUnregisterClass(kReplicatorClass);
 }
 

@@ -25,6 +25,9 @@
 constexpr uint32_t kReplicatorClass = 0x1010;
 
 void ReplicatorInit();
+// Removes the task and the "replictr" component, broadcasts method 1 to
+// every object whose class shares a bit with 0x1010, then unregisters the
+// class (which frees running replicators, each waiting for its thread).
 void ReplicatorDone();
 // The "replictr" component's event callback (evclnt.h).
 void ReplicatorConfigEvent(int code, void *data, int slot);

@@ -384,6 +384,39 @@ TEST_F(HostTest, AgentRunsTheHostsScheduledWorkUntilItStops) {
   EXPECT_EQ(registerClass(0x4000, &kHostClass), 0);
 }
 
+// A host's class whose objects note every request and their free; each
+// object's data is its name.
+std::mutex g_heardLock;
+std::vector<std::string> g_heard;
+
+void Hear(const std::string &what) {
+  std::lock_guard<std::mutex> guard(g_heardLock);
+  g_heard.push_back(what);
+}
+void *NamedCreate(int, void *name) { return name; }
+int NotingRequest(void *name, int method, void *, void *, int *) {
+  Hear(static_cast<const char *>(name) + std::string(" method ") + std::to_string(method));
+  return 0;
+}
+void NotingFree(void *name) { Hear(static_cast<const char *>(name) + std::string(" freed")); }
+const ClassCallbacks kNotingClass = {NamedCreate, NotingRequest, NotingFree};
+
+TEST_F(HostTest, StopAgentTellsObjectsSharingTheReplicatorsClassBitsToStop) {
+  auto registerClass = library->get<decltype(&::_cmRegisterClass)>("_cmRegisterClass");
+  auto createObject = library->get<decltype(&::_ObjCreate)>("_ObjCreate");
+  ASSERT_TRUE(registerClass && createObject);
+  g_heard.clear();
+  dmw->InitAgent(base.c_str(), "HOST", "agent");
+  // The replicator's class is 0x1010: 0x10 shares a bit with it, 0x20 none.
+  ASSERT_EQ(registerClass(0x10, &kNotingClass), 1);
+  ASSERT_EQ(registerClass(0x20, &kNotingClass), 1);
+  char sharing[] = "sharing", apart[] = "apart";
+  ASSERT_GE(createObject(5, 0x10, sharing), 0);
+  ASSERT_GE(createObject(5, 0x20, apart), 0);
+  dmw->StopAgent();
+  EXPECT_EQ(g_heard, (std::vector<std::string>{"sharing method 1", "sharing freed", "apart freed"}));
+}
+
 TEST_F(HostTest, HostsAlertReachesTheServer) {
   auto sendEvent = library->get<decltype(&::_SendEvent)>("_SendEvent");
   ASSERT_TRUE(sendEvent);
