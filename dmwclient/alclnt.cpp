@@ -266,7 +266,8 @@ void AlerterDone() {
 }
 
 void AlerterConfigEvent(int code, void *data, int slot) {
-  if (RefreshConfigOnRegistration(kComponent, code, data, slot) !=
+  if (RefreshConfigOnRegistration(kComponent, code, data, slot,
+                                  "alclnt: Retrieving config...\n") !=
       ConfigOnRegistration::Fetched)
     return;
   ReadConfig();

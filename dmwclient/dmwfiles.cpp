@@ -223,13 +223,14 @@ std::string ConfigFilePath(const char *name) {
 }
 
 ConfigOnRegistration RefreshConfigOnRegistration(const char *name, int code, const void *data,
-                                                 int slot) {
+                                                 int slot, const char *fetchNotice) {
   if (code == 0) return ConfigOnRegistration::Ignored;
   if (slot == -1 || !data) return ConfigOnRegistration::Kept;
   int status;
   std::memcpy(&status, data, sizeof status);
   bool exists = FileExists(ConfigFilePath(name).c_str());
   if (status == 0 && exists) return ConfigOnRegistration::Kept;
+  if (fetchNotice) _DebugOut(9, "%s", fetchNotice);
   _RetrieveConfig(slot, name, status != 0 && exists);
   return ConfigOnRegistration::Fetched;
 }

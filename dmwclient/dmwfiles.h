@@ -40,13 +40,14 @@ std::string ConfigFilePath(const char *name);
 // keeps the file; any other status, or a missing file, fetches it anew on
 // the registration's connection (a non-zero status with the file present
 // deletes it first). An event (slot -1) keeps the file; code 0 is ignored.
+// A fetch is announced by `fetchNotice` at debug level 9, when given.
 enum class ConfigOnRegistration {
   Ignored,
   Kept,
   Fetched,  // or tried to: the module reads what is there
 };
 ConfigOnRegistration RefreshConfigOnRegistration(const char *name, int code, const void *data,
-                                                 int slot);
+                                                 int slot, const char *fetchNotice = nullptr);
 
 extern "C" {
 

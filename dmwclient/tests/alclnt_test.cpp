@@ -198,19 +198,23 @@ TEST_F(AlerterTest, ConfigurationFetchedWhenTheRegistrationAsksForIt) {
     bool present;
     int slot;
     std::string expected;  // the file afterwards; empty: missing
+    bool fetched;
   } cases[] = {
-      {"registered, file present", 2, 0, true, slot, local},
-      {"registered, file missing", 2, 0, false, slot, remote},
-      {"status 1, file present: fetched anew", 2, 1, true, slot, remote},
-      {"an event", 1, 0, false, -1, ""},
-      {"probes notice", 0, 1, false, 0, ""},
+      {"registered, file present", 2, 0, true, slot, local, false},
+      {"registered, file missing", 2, 0, false, slot, remote, true},
+      {"status 1, file present: fetched anew", 2, 1, true, slot, remote, true},
+      {"an event", 1, 0, false, -1, "", false},
+      {"probes notice", 0, 1, false, 0, "", false},
   };
+  const std::string notice = "alclnt: Retrieving config...";
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
     std::remove(ConfigFilePath("alerter").c_str());
     if (c.present) WriteFileBytes(ConfigFilePath("alerter"), local);
     int status = c.status;
+    size_t notices = LogLines::StartingWith(notice);
     AlerterConfigEvent(c.code, &status, c.slot);
+    EXPECT_EQ(LogLines::StartingWith(notice), notices + (c.fetched ? 1 : 0));
     EXPECT_EQ(FileExists(ConfigFilePath("alerter").c_str()), !c.expected.empty());
     if (!c.expected.empty()) {
       EXPECT_EQ(FileBytes(ConfigFilePath("alerter")), c.expected);
