@@ -20,6 +20,11 @@ using ThreadEntry = void (*)(void *arg);
 Thread *ThreadStart(ThreadEntry entry, void *arg, size_t stackBytes = 0);
 bool ThreadJoin(Thread *thread, uint32_t timeoutMs = kInfinite);  // false: still running
 void ThreadDetach(Thread *thread);
+// Ends the calling thread, one that ThreadStart started, at once through
+// the C runtime; its handle is joined or detached as after a return. (The
+// POSIX side unwinds the thread's stack; Windows runs no destructor of the
+// frames it leaves.)
+[[noreturn]] void ThreadExit();
 // The calling thread's system-wide id, never 0.
 uint32_t CurrentThreadId();
 

@@ -36,19 +36,31 @@ struct Thread {
   bool detached = false;  // the thread frees its own record when it ends
 };
 
+// Tells a joiner that the thread has ended, or frees a detached thread's
+// record, however the entry leaves: by returning or by ThreadExit, whose
+// pthread_exit unwinds through here.
+struct ThreadEnding {
+  Thread *thread;
+  ~ThreadEnding() {
+    std::unique_lock<std::mutex> guard(thread->lock);
+    if (thread->detached) {
+      guard.unlock();
+      delete thread;
+      return;
+    }
+    thread->done = true;
+    thread->ended.notify_all();
+  }
+};
+
 static void *ThreadMain(void *param) {
   auto *thread = static_cast<Thread *>(param);
+  ThreadEnding ending{thread};
   thread->entry(thread->arg);
-  std::unique_lock<std::mutex> guard(thread->lock);
-  if (thread->detached) {
-    guard.unlock();
-    delete thread;
-    return nullptr;
-  }
-  thread->done = true;
-  thread->ended.notify_all();
   return nullptr;
 }
+
+void ThreadExit() { pthread_exit(nullptr); }
 
 Thread *ThreadStart(ThreadEntry entry, void *arg, size_t stackBytes) {
   auto *thread = new (std::nothrow) Thread;

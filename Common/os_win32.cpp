@@ -39,6 +39,8 @@ Thread *ThreadStart(ThreadEntry entry, void *arg, size_t stackBytes) {
 
 uint32_t CurrentThreadId() { return GetCurrentThreadId(); }
 
+void ThreadExit() { _endthreadex(0); }
+
 bool ThreadJoin(Thread *thread, uint32_t timeoutMs) {
   if (!thread) return true;
   if (WaitForSingleObject(thread->handle, timeoutMs) != WAIT_OBJECT_0) return false;

@@ -9,6 +9,8 @@ os::Thread *StartThread(os::ThreadEntry function, size_t stackSize, void *argume
   return os::ThreadStart(function, argument, stackSize * 2);
 }
 
+void EndThread() { os::ThreadExit(); }
+
 static os::Semaphore *Os(Sem *sem) { return reinterpret_cast<os::Semaphore *>(sem); }
 
 Sem *SemCreate(int initial) {

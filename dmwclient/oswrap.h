@@ -21,6 +21,9 @@
 // The thread ends by returning; its handle is joined or detached through
 // the OS layer.
 os::Thread *StartThread(os::ThreadEntry function, size_t stackSize, void *argument);
+// Ends the calling thread (one StartThread started) through the C runtime,
+// at once; joining or detaching its handle works as after a return.
+[[noreturn]] void EndThread();
 
 // The library's semaphore handle: an OS-layer semaphore under a type of
 // its own, so these calls never compete with the OS layer's for a name.

@@ -87,4 +87,19 @@ TEST(Threads, StartThreadRunsTheFunction) {
   EXPECT_EQ(ran.load(), 7);
 }
 
+TEST(Threads, EndThreadEndsTheThreadWhereItIsCalled) {
+  static std::atomic<int> before{0}, after{0};
+  os::Thread *thread = StartThread(
+      [](void *) {
+        before = 1;
+        EndThread();
+        after = 1;  // never reached
+      },
+      8192, nullptr);
+  ASSERT_NE(thread, nullptr);
+  EXPECT_TRUE(os::ThreadJoin(thread));
+  EXPECT_EQ(before.load(), 1);
+  EXPECT_EQ(after.load(), 0);
+}
+
 }  // namespace
