@@ -18,6 +18,7 @@ constexpr char kProduct[] = "Dunmorrow";
 constexpr int kMaxGroup = 0x7FFF;  // ids stay positive, so -1 is never one
 constexpr int kMaxSlot = 0xFFFF;
 constexpr uint32_t kDrainPollMs = 100;
+constexpr int kQueryMethod = static_cast<int>(0x80000001u);  // ObjFindByQuery's question
 
 struct ClassEntry {
   uint32_t tag;
@@ -30,6 +31,7 @@ struct ClassEntry {
 struct ObjectEntry {
   uint32_t tag;
   const ClassCallbacks *callbacks;
+  int id;
   void *data;  // create's result; 0 while create runs
   bool closing;
   int pending;
@@ -96,6 +98,11 @@ GroupEntry *GroupAt(int index) { return static_cast<GroupEntry *>(_Co_Get(gGroup
 ObjectEntry *ObjectAt(GroupEntry *group, int slot) {
   return static_cast<ObjectEntry *>(_Co_Get(group->objects, slot));
 }
+
+// An object that answers requests: created and not being freed.
+bool Live(const ObjectEntry *object) { return object && object->data && !object->closing; }
+
+bool SharesBit(const ObjectEntry *object, uint32_t mask) { return (object->tag & mask) != 0; }
 
 int FindGroup(int number) {
   for (int i = 0; i < gGroups->Count; i++)
@@ -169,24 +176,66 @@ struct Pins {
   int count = 0;
 };
 
+// Calls visit(object) for every object in the tables, group by group in
+// slot order; the caller holds the lock.
+template <typename Visit>
+void ForEachObject(Visit visit) {
+  for (int g = 0; g < gGroups->Count; g++)
+    for (int slot = 0; GroupAt(g) && slot < GroupAt(g)->objects->Count; slot++)
+      if (ObjectEntry *object = ObjectAt(GroupAt(g), slot)) visit(object);
+}
+
 bool PinMatching(uint32_t mask, Pins *pins) {
   int matching = 0;
-  for (int g = 0; g < gGroups->Count; g++)
-    for (int slot = 0; GroupAt(g) && slot < GroupAt(g)->objects->Count; slot++) {
-      ObjectEntry *object = ObjectAt(GroupAt(g), slot);
-      if (object && object->data && (object->tag & mask)) matching++;
-    }
+  ForEachObject([&](ObjectEntry *object) {
+    if (Live(object) && SharesBit(object, mask)) matching++;
+  });
   if (matching == 0) return true;
   pins->objects = static_cast<ObjectEntry **>(std::malloc(matching * sizeof(ObjectEntry *)));
   if (!pins->objects) return false;
-  for (int g = 0; g < gGroups->Count; g++)
-    for (int slot = 0; GroupAt(g) && slot < GroupAt(g)->objects->Count; slot++) {
-      ObjectEntry *object = ObjectAt(GroupAt(g), slot);
-      if (!object || !object->data || !(object->tag & mask)) continue;
-      object->pending++;
-      pins->objects[pins->count++] = object;
-    }
+  ForEachObject([&](ObjectEntry *object) {
+    if (!Live(object) || !SharesBit(object, mask)) return;
+    object->pending++;
+    pins->objects[pins->count++] = object;
+  });
   return true;
+}
+
+enum class Visited { kAll, kNotSetUp, kNoMemory };
+
+// Calls visit(object) outside the lock for every live object whose tag
+// shares a bit with the mask, in table order, until visit returns true.
+// Each such object is pinned meanwhile, so that none is freed under a
+// callback; one freed before its turn is left out.
+template <typename Visit>
+Visited VisitMatching(uint32_t mask, Visit visit) {
+  Pins pins;
+  {
+    SemGuard lock(Lock());
+    if (!gGroups) return Visited::kNotSetUp;
+    if (!PinMatching(mask, &pins)) return Visited::kNoMemory;
+  }
+  bool stopped = false;
+  for (int i = 0; i < pins.count; i++) {
+    ObjectEntry *object = pins.objects[i];
+    bool live;
+    {
+      SemGuard lock(Lock());
+      live = !object->closing;
+    }
+    if (live && !stopped) stopped = visit(object);
+    SemGuard lock(Lock());
+    object->pending--;
+  }
+  std::free(pins.objects);
+  return Visited::kAll;
+}
+
+// Calls an object's request callback the way broadcasts and queries do:
+// a null buffer and a scratch length.
+int AskObject(ObjectEntry *object, int method, void *parameter) {
+  int scratch = 0;
+  return object->callbacks->Request(object->data, method, parameter, nullptr, &scratch);
 }
 
 }  // namespace
@@ -292,6 +341,7 @@ int _ObjCreate(int group, uint32_t tag, void *argument) {
       object->pending = 1;  // the creation
       owner = FindOrAddGroup(group);
       slot = owner ? PlaceObject(owner, object) : -1;
+      object->id = group << 16 | slot;
     }
   }
   if (slot < 0) {
@@ -356,31 +406,59 @@ int _ObjRequest(int id, int method, void *parameter, void *buffer, int *length) 
 
 int _ObjBroadcast(uint32_t mask, int method, void *parameter) {
   if (!Lock()) return -1;
-  Pins pins;
-  bool pinned;
-  {
-    SemGuard lock(Lock());
-    if (!gGroups) return -1;
-    pinned = PinMatching(mask, &pins);
-  }
-  if (!pinned) {
+  Visited visited = VisitMatching(mask, [&](ObjectEntry *object) {
+    AskObject(object, method, parameter);
+    return false;
+  });
+  if (visited == Visited::kNoMemory)
     _errmsg("%s:\t broadcast %d refused (low on memory)\n", kProduct, method);
-    return -1;
-  }
-  for (int i = 0; i < pins.count; i++) {
-    ObjectEntry *object = pins.objects[i];
-    bool live;
-    {
-      SemGuard lock(Lock());
-      live = !object->closing;
-    }
-    int scratch = 0;
-    if (live) object->callbacks->Request(object->data, method, parameter, nullptr, &scratch);
-    SemGuard lock(Lock());
-    object->pending--;
-  }
-  std::free(pins.objects);
-  return 0;
+  return visited == Visited::kAll ? 0 : -1;
 }
 
 }  // extern "C"
+
+int64_t ObjClassTag(int id) {
+  if (!Lock()) return -1;
+  SemGuard lock(Lock());
+  ObjectEntry *object = gGroups ? FindObject(id) : nullptr;
+  return Live(object) ? int64_t{object->tag} : -1;
+}
+
+ObjIterator ObjIterCreate(uint32_t mask) { return ObjIterator{mask, 0, 0}; }
+
+int ObjIterNext(ObjIterator *iterator) {
+  if (!iterator || !Lock()) return -1;
+  SemGuard lock(Lock());
+  for (; gGroups && iterator->group < gGroups->Count; iterator->group++, iterator->slot = 0) {
+    GroupEntry *group = GroupAt(iterator->group);
+    while (group && iterator->slot < group->objects->Count) {
+      ObjectEntry *object = ObjectAt(group, iterator->slot++);
+      if (Live(object) && SharesBit(object, iterator->mask)) return object->id;
+    }
+  }
+  return -1;
+}
+
+int ObjCount(int64_t tag, int group) {
+  if (!Lock()) return 0;
+  SemGuard lock(Lock());
+  if (!gGroups) return 0;
+  int count = 0;
+  ForEachObject([&](ObjectEntry *object) {
+    if (Live(object) && (tag == -1 || object->tag == tag) &&
+        (group == -1 || object->id >> 16 == group))
+      count++;
+  });
+  return count;
+}
+
+int ObjFindByQuery(uint32_t mask, void *parameter) {
+  if (!Lock()) return -1;
+  int found = -1;
+  VisitMatching(mask, [&](ObjectEntry *object) {
+    if (AskObject(object, kQueryMethod, parameter) == 0) return false;
+    found = object->id;
+    return true;
+  });
+  return found;
+}

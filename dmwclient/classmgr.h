@@ -61,4 +61,24 @@ NETMON_EXPORT int _ObjBroadcast(uint32_t mask, int method, void *parameter);
 
 }  // extern "C"
 
+// Queries over the live objects (created, and not being freed).
+// The object's class tag, or -1 when there is no such object.
+int64_t ObjClassTag(int id);
+// A walk over the live objects whose tag shares a bit with the mask, group
+// by group in slot order: each ObjIterNext gives the next one's id, -1 at
+// the end. Objects made or freed during the walk may be seen or missed.
+struct ObjIterator {
+  uint32_t mask;
+  int group;  // position in the group table
+  int slot;
+};
+ObjIterator ObjIterCreate(uint32_t mask);
+int ObjIterNext(ObjIterator *iterator);
+// The number of live objects of a tag (-1: any tag) in a group (-1: any).
+int ObjCount(int64_t tag, int group);
+// The id of the first live object, in the walk's order, whose tag shares a
+// bit with the mask and whose request callback answers method 0x80000001
+// with `parameter` (null buffer) by a non-zero result; -1 when none does.
+int ObjFindByQuery(uint32_t mask, void *parameter);
+
 #endif

@@ -75,9 +75,16 @@ void *CreateObject(int id, void *argument) {
   return object;
 }
 
+constexpr int kQuery = static_cast<int>(0x80000001u);
+
 int RequestObject(void *data, int method, void *parameter, void *buffer, int *length) {
   Object *object = static_cast<Object *>(data);
   Probe *probe = object->probe;
+  if (method == kQuery) {
+    // "Are you in group <parameter>?"
+    probe->Note("query " + std::to_string(object->id));
+    return (object->id >> 16) == static_cast<int>(reinterpret_cast<intptr_t>(parameter));
+  }
   object->inside++;
   probe->Note("request " + std::to_string(object->id) + " " + std::to_string(method));
   if (method == 1 && probe->requestGate) {
@@ -178,6 +185,11 @@ TEST(ClassMgrNotSetUp, CallsAreInert) {
   _ObjFree(0);
   _cmClearObjects(0);
   _cmUnregisterClass(kTag);
+  EXPECT_EQ(ObjClassTag(0), -1);
+  ObjIterator walk = ObjIterCreate(kTag);
+  EXPECT_EQ(ObjIterNext(&walk), -1);
+  EXPECT_EQ(ObjCount(-1, -1), 0);
+  EXPECT_EQ(ObjFindByQuery(kTag, nullptr), -1);
   ClassMgrDone();
 }
 
@@ -196,6 +208,76 @@ TEST_F(ClassMgrTest, BroadcastReachesEveryObjectOfTheMask) {
   probe.calls.clear();
   EXPECT_EQ(_ObjBroadcast(0x2000, 6, nullptr), 0);
   EXPECT_TRUE(probe.calls.empty());
+}
+
+std::vector<int> Walk(uint32_t mask) {
+  std::vector<int> ids;
+  ObjIterator walk = ObjIterCreate(mask);
+  for (int id = ObjIterNext(&walk); id != -1; id = ObjIterNext(&walk)) ids.push_back(id);
+  EXPECT_EQ(ObjIterNext(&walk), -1) << "a finished walk stays finished";
+  return ids;
+}
+
+void *GroupArgument(int group) { return reinterpret_cast<void *>(intptr_t{group}); }
+
+TEST_F(ClassMgrTest, QueriesSeeTheLiveObjects) {
+  int a = _ObjCreate(3, kTag, &probe);
+  int b = _ObjCreate(3, kOtherTag, &probe);
+  int c = _ObjCreate(5, kTag, &probe);
+  ASSERT_EQ(std::vector<int>({a, b, c}), std::vector<int>({0x30000, 0x30001, 0x50000}));
+
+  EXPECT_EQ(ObjClassTag(a), kTag);
+  EXPECT_EQ(ObjClassTag(b), kOtherTag);
+  for (int missing : {0x30002, 0x40000, -1}) EXPECT_EQ(ObjClassTag(missing), -1) << missing;
+
+  EXPECT_EQ(Walk(kTag), std::vector<int>({a, c}));
+  EXPECT_EQ(Walk(kTag | kOtherTag), std::vector<int>({a, b, c}));
+  EXPECT_EQ(Walk(0x10), std::vector<int>({a, c})) << "one bit in common is enough";
+  EXPECT_TRUE(Walk(0x2000).empty());
+
+  const struct {
+    int64_t tag;
+    int group;
+    int count;
+  } counts[] = {{-1, -1, 3}, {kTag, -1, 2}, {kTag, 3, 1}, {-1, 5, 1}, {kOtherTag, 5, 0},
+                {0x10, -1, 0}, {-1, 9, 0}};
+  for (const auto &count : counts)
+    EXPECT_EQ(ObjCount(count.tag, count.group), count.count) << count.tag << " in " << count.group;
+
+  // The question goes to each matching object in turn, up to the first yes.
+  EXPECT_EQ(ObjFindByQuery(kTag | kOtherTag, GroupArgument(5)), c);
+  EXPECT_EQ(probe.calls, (std::vector<std::string>{"query " + std::to_string(a),
+                                                   "query " + std::to_string(b),
+                                                   "query " + std::to_string(c)}));
+  probe.calls.clear();
+  EXPECT_EQ(ObjFindByQuery(kTag | kOtherTag, GroupArgument(3)), a);
+  EXPECT_EQ(probe.calls.size(), 1u);
+  EXPECT_EQ(ObjFindByQuery(kOtherTag, GroupArgument(5)), -1);
+  EXPECT_EQ(ObjFindByQuery(0x2000, GroupArgument(3)), -1);
+
+  _ObjFree(a);
+  EXPECT_EQ(ObjClassTag(a), -1);
+  EXPECT_EQ(Walk(kTag), std::vector<int>({c}));
+  EXPECT_EQ(ObjCount(-1, 3), 1);
+  EXPECT_EQ(ObjFindByQuery(kTag | kOtherTag, GroupArgument(3)), b);
+}
+
+TEST_F(ClassMgrTest, AnObjectBeingCreatedIsNotYetLive) {
+  Gate createGate, createEntered;
+  probe.createGate = &createGate;
+  probe.createEntered = &createEntered;
+  std::atomic<int> id{-1};
+  std::thread creating([&] { id = _ObjCreate(4, kTag, &probe); });
+  ASSERT_TRUE(createEntered.WaitFor(10s));
+  EXPECT_EQ(ObjClassTag(0x40000), -1);
+  EXPECT_EQ(ObjCount(kTag, 4), 0);
+  EXPECT_TRUE(Walk(kTag).empty());
+  EXPECT_EQ(ObjFindByQuery(kTag, GroupArgument(4)), -1);
+  createGate.Open();
+  creating.join();
+  EXPECT_EQ(id, 0x40000);
+  EXPECT_EQ(ObjCount(kTag, 4), 1);
+  EXPECT_EQ(ObjFindByQuery(kTag, GroupArgument(4)), 0x40000);
 }
 
 TEST_F(ClassMgrTest, UnregisterFreesTheClassObjectsInEveryGroup) {
