@@ -44,26 +44,27 @@ void AppendEscaped(std::string &out, char c) {
   out += code;
 }
 
-// The series name as a relative path: see the header for the rules.
-std::string EscapedSeries(const char *series) {
+// One path element: each of kEscapedCharacters, and a '.' that would
+// begin it, written as '#' and two hexadecimal digits; '|' becomes '+'.
+std::string EscapedElement(const std::string &text) {
   std::string out;
-  bool elementStart = true;
-  bool separatorUsed = false;
-  for (const char *p = series; *p; p++) {
-    char c = *p;
-    if (c == '|') {
-      out += separatorUsed ? '+' : kPathSeparator;
-      elementStart = !separatorUsed;
-      separatorUsed = true;
-      continue;
-    }
-    if (std::strchr(kEscapedCharacters, c) || (c == '.' && elementStart))
+  for (char c : text) {
+    if (c == '|')
+      out += '+';
+    else if (std::strchr(kEscapedCharacters, c) || (c == '.' && out.empty()))
       AppendEscaped(out, c);
     else
       out += c;
-    elementStart = false;
   }
   return out;
+}
+
+// The series name as a relative path: its first '|' starts a subdirectory.
+std::string EscapedSeries(const std::string &series) {
+  size_t bar = series.find('|');
+  if (bar == std::string::npos) return EscapedElement(series);
+  return EscapedElement(series.substr(0, bar)) + kPathSeparator +
+         EscapedElement(series.substr(bar + 1));
 }
 
 uint32_t GetU32(const unsigned char *p) {
@@ -159,13 +160,14 @@ void TrendFileName(char *buffer, size_t size, xtime_t time) {
                 local.DayOfMonth);
 }
 
-bool TrendDayPath(char *buffer, size_t size, const char *dbPath, const char *series,
-                  xtime_t time) {
+bool TrendDayPath(char *buffer, size_t size, const char *dbPath, const char *subdirectory,
+                  const char *series, xtime_t time) {
   if (!dbPath || !series || !*series) return false;
   char name[32];
   TrendFileName(name, sizeof name, time);
-  std::string path = std::string(dbPath) + kPathSeparator + kTrendDirectory + kPathSeparator +
-                     EscapedSeries(series) + kPathSeparator + name;
+  std::string path = std::string(dbPath) + kPathSeparator + kTrendDirectory + kPathSeparator;
+  if (subdirectory && *subdirectory) path += EscapedElement(subdirectory) + kPathSeparator;
+  path += EscapedSeries(series) + kPathSeparator + name;
   if (path.size() >= size || path.size() >= XPATH_MAX) {
     _DebugOut(2, "trends: path too long: %.64s...\n", path.c_str());
     return false;
@@ -222,18 +224,23 @@ int WriteTrendValue(const char *path, const char *series, int slot, int interval
   return result;
 }
 
-extern "C" {
-
-int _WriteData(const char *series, int slot, int interval, uint32_t value) {
+int WriteDataSub(const char *subdirectory, const char *series, int slot, int interval,
+                 uint32_t value) {
   if (!ValidRequest(slot, interval, TextOrEmpty(series))) return -1;
   char path[XPATH_MAX];
-  if (!TrendDayPath(path, sizeof path, Globals().dbPath, series,
+  if (!TrendDayPath(path, sizeof path, Globals().dbPath, subdirectory, series,
                     static_cast<xtime_t>(std::time(nullptr)))) {
     _DebugOut(2, "trends: no day file for series %s\n", TextOrEmpty(series));
     return -1;
   }
   _XMakePath(path, 1);
   return WriteTrendValue(path, series, slot, interval, value);
+}
+
+extern "C" {
+
+int _WriteData(const char *series, int slot, int interval, uint32_t value) {
+  return WriteDataSub(nullptr, series, slot, interval, value);
 }
 
 }  // extern "C"

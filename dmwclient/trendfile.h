@@ -44,10 +44,12 @@ constexpr uint32_t kTrendEmpty = 0xFFFFFFFF;
 // The day file's name of the local date of `time`: "%4d%02d%02d.tra".
 void TrendFileName(char *buffer, size_t size, xtime_t time);
 // The path of the day file of `series` for the local date of `time`:
-// "<dbPath>\trends\<escaped name>\<day file>"; false when the name is
-// empty or the path doesn't fit in `size` and XPATH_MAX.
-bool TrendDayPath(char *buffer, size_t size, const char *dbPath, const char *series,
-                  xtime_t time);
+// "<dbPath>\trends\<escaped name>\<day file>", with the escaped
+// subdirectory (one path element; null or empty for none) between "trends"
+// and the name; false when the name is empty or the path doesn't fit in
+// `size` and XPATH_MAX.
+bool TrendDayPath(char *buffer, size_t size, const char *dbPath, const char *subdirectory,
+                  const char *series, xtime_t time);
 // Stores `value` into `slot` of the day file at `path` (its directory must
 // exist); `series` names it in messages. 0 when written, -1 when refused or
 // the file fails.
@@ -56,6 +58,11 @@ int WriteTrendValue(const char *path, const char *series, int slot, int interval
 // Re-samples a day of kTrendEntries entries from one interval to another
 // (both 1..1440).
 void ResampleDay(uint32_t *entries, int oldInterval, int newInterval);
+
+// _WriteData for a series kept in a subdirectory of the trend directory
+// (escaped as one path element; null or empty for none).
+int WriteDataSub(const char *subdirectory, const char *series, int slot, int interval,
+                 uint32_t value);
 
 extern "C" {
 // Stores `value` into `slot` of today's file of `series` with `interval`

@@ -45,7 +45,7 @@ long StoredDayBytes(const std::string &series, int interval, Value value) {
   for (int slot = 0; slot < kDayMinutes / interval; slot++)
     if (_WriteData(series.c_str(), slot, interval, value(slot)) != 0) return -1;
   char path[XPATH_MAX];
-  if (!TrendDayPath(path, sizeof path, Globals().dbPath, series.c_str(),
+  if (!TrendDayPath(path, sizeof path, Globals().dbPath, nullptr, series.c_str(),
                     static_cast<xtime_t>(std::time(nullptr))))
     return -1;
   std::error_code error;

@@ -63,6 +63,17 @@ TEST_F(TrendFileTest, FirstValueOfANewSeriesCreatesItsDay) {
   EXPECT_EQ(day.entries, expected);
 }
 
+TEST_F(TrendFileTest, ASeriesOfASubdirectoryIsWrittenBelowIt) {
+  ASSERT_EQ(WriteDataSub("probes", "cpu", 3, 5, 42), 0);
+  Day day = Decode(FileBytes(WrittenFile(trends + kSep + "probes" + kSep + "cpu", TodaysFileName())));
+  std::vector<uint32_t> expected = EmptyDay();
+  expected[3] = 42;
+  EXPECT_EQ(day.interval, 5);
+  EXPECT_EQ(day.entries, expected);
+  EXPECT_FALSE(fs::exists(trends + kSep + "cpu")) << "not beside the subdirectory";
+  EXPECT_EQ(WriteDataSub("probes", "cpu", 288, 5, 1), -1) << "a slot past the day";
+}
+
 TEST_F(TrendFileTest, ValuesOfADayAccumulateCompressed) {
   std::vector<uint32_t> expected = EmptyDay();
   for (int slot = 0; slot < 288; slot += 7) {
@@ -185,28 +196,35 @@ TEST_F(TrendFileTest, OutOfRangeRequestsWriteNothing) {
 TEST(TrendDayPath, SeriesNamesStayInsideTheTrendDirectory) {
   const std::string db = "db";
   struct Case {
+    const char *subdirectory;
     const char *series;
     std::string directory;  // below db/trends
   } cases[] = {
-      {"a:b", "a#3ab"},
-      {"host|cpu|0", "host" + kSep + "cpu+0"},
-      {"..", "#2e."},
-      {".hidden", "#2ehidden"},
-      {"x|..|y", "x" + kSep + "#2e.+y"},
-      {"x|.", "x" + kSep + "#2e"},
-      {"a.b|c.d", "a.b" + kSep + "c.d"},
-      {"c:\\win/x?&#", "c#3a#5cwin#2fx#3f#26#23"},
+      {nullptr, "a:b", "a#3ab"},
+      {nullptr, "host|cpu|0", "host" + kSep + "cpu+0"},
+      {nullptr, "..", "#2e."},
+      {nullptr, ".hidden", "#2ehidden"},
+      {nullptr, "x|..|y", "x" + kSep + "#2e.+y"},
+      {nullptr, "x|.", "x" + kSep + "#2e"},
+      {nullptr, "a.b|c.d", "a.b" + kSep + "c.d"},
+      {nullptr, "c:\\win/x?&#", "c#3a#5cwin#2fx#3f#26#23"},
+      {"", "cpu", "cpu"},
+      {"probes", "host|cpu", "probes" + kSep + "host" + kSep + "cpu"},
+      // A subdirectory is one element, inside the trend directory.
+      {"..", "cpu", "#2e." + kSep + "cpu"},
+      {"a/b|c", "cpu", "a#2fb+c" + kSep + "cpu"},
   };
   const xtime_t noon = 1700000000;
   char name[32];
   TrendFileName(name, sizeof name, noon);
   for (const Case &c : cases) {
     char path[XPATH_MAX];
-    ASSERT_TRUE(TrendDayPath(path, sizeof path, db.c_str(), c.series, noon)) << c.series;
+    ASSERT_TRUE(TrendDayPath(path, sizeof path, db.c_str(), c.subdirectory, c.series, noon))
+        << c.series;
     EXPECT_EQ(std::string(path), db + kSep + "trends" + kSep + c.directory + kSep + name);
   }
   char small[20];
-  EXPECT_FALSE(TrendDayPath(small, sizeof small, db.c_str(), "cpu", noon));
+  EXPECT_FALSE(TrendDayPath(small, sizeof small, db.c_str(), nullptr, "cpu", noon));
 }
 
 TEST(TrendFileName, LocalDateOfTheWrite) {
