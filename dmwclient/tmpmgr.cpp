@@ -102,6 +102,23 @@ bool MoveIntoPlace(const std::string &from, const std::string &to) {
   return true;
 }
 
+// The target whose entry names this temporary file (by its file-name
+// part); empty when none does. The caller holds MapLock.
+std::string TargetOf(const char *temporaryPath) {
+  const char *slash = std::strrchr(temporaryPath, kPathSeparator);
+  std::string name = slash ? slash + 1 : temporaryPath;
+  std::string target;
+  ForEachEntry([&](const Entry &entry) {
+    if (target.empty() && SameName(entry.name.c_str(), name.c_str())) target = entry.target;
+  });
+  return target;
+}
+
+void DropEntry(const std::string &target) {
+  _IniDeleteKey(g_map, nullptr, target.c_str());
+  _IniUpdate(g_map);
+}
+
 }  // namespace
 
 int TmpMgrInit() {
@@ -152,12 +169,7 @@ int TmpMgrCommit(const char *temporaryPath) {
     _DebugOut(2, "tmpmgr: temp file doesn't exist\n");
     return -1;
   }
-  const char *slash = std::strrchr(temporaryPath, kPathSeparator);
-  std::string name = slash ? slash + 1 : temporaryPath;
-  std::string target;
-  ForEachEntry([&](const Entry &entry) {
-    if (target.empty() && SameName(entry.name.c_str(), name.c_str())) target = entry.target;
-  });
+  std::string target = TargetOf(temporaryPath);
   if (target.empty()) return -1;
   if (FileExists(target.c_str()) && !RemoveWithRetries(target)) {
     _DebugOut(2, "tmpmgr: can't remove %s\n", target.c_str());
@@ -169,7 +181,14 @@ int TmpMgrCommit(const char *temporaryPath) {
     _DebugOut(2, "tmpmgr: can't rename temp file %s -> %s\n", temporaryPath, target.c_str());
     return -1;
   }
-  _IniDeleteKey(g_map, nullptr, target.c_str());
-  _IniUpdate(g_map);
+  DropEntry(target);
   return 0;
+}
+
+void TmpMgrForget(const char *temporaryPath) {
+  if (!temporaryPath) return;
+  SemLocked locked(MapLock());
+  if (!g_map) return;
+  std::string target = TargetOf(temporaryPath);
+  if (!target.empty()) DropEntry(target);
 }

@@ -21,5 +21,8 @@ char *TmpMgrGetTempName(const char *target);
 // too) and drops the entry: 0, or -1 when it could not be done, in which
 // case the temporary file and its entry stay for the next attempt.
 int TmpMgrCommit(const char *temporaryPath);
+// Removes the entry that names the temporary file (the file itself stays);
+// the next download of its target starts afresh.
+void TmpMgrForget(const char *temporaryPath);
 
 #endif

@@ -385,4 +385,21 @@ TEST_F(FilesTest, CommitMovesTheFileIntoPlace) {
   std::free(temporary);
 }
 
+TEST_F(FilesTest, AForgottenTemporaryFileIsNoLongerTheTargets) {
+  char *temporary = TmpMgrGetTempName("/x/a.cfg");
+  char *other = TmpMgrGetTempName("/x/b.cfg");
+  ASSERT_TRUE(temporary && other);
+  WriteFileBytes(temporary, "partial");
+  TmpMgrForget(temporary);
+  EXPECT_TRUE(std::filesystem::exists(temporary)) << "only the entry goes";
+  EXPECT_EQ(TmpMgrCommit(temporary), -1) << "no target any more";
+  char *fresh = TmpMgrGetTempName("/x/a.cfg");
+  char *kept = TmpMgrGetTempName("/x/b.cfg");
+  EXPECT_STRNE(fresh, temporary) << "the target starts afresh";
+  EXPECT_STREQ(kept, other) << "other entries stay";
+  TmpMgrForget("/elsewhere/unknown.tmp");  // no entry: nothing happens
+  TmpMgrForget(nullptr);
+  for (char *path : {temporary, other, fresh, kept}) std::free(path);
+}
+
 }  // namespace
