@@ -1,6 +1,7 @@
 #include "checks.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -56,6 +57,7 @@ void CheckFree(void *item) {
   std::free(check->param);
   std::free(check->sampleBuffer);
   LockedListFree(check->replies);
+  _Co_Free(check->heldWrites);
   std::free(check);
 }
 
@@ -94,18 +96,77 @@ CheckItem *CheckFind(Collection *checks, int32_t id) {
   return nullptr;
 }
 
-void CheckStoreReply(CheckItem *check, const unsigned char *data, int length) {
-  if (!check->replies || length <= 0 || !data) return;
-  ListGuard guard(check->replies);
-  if (!guard.items) return;
-  _Co_Clear(guard.items);
+namespace {
+
+// A write of the reply list kept until the list is free.
+struct HeldWrite {
+  ReplyWriter writer;
+  int length;
+  unsigned char data[1];  // `length` bytes
+};
+
+void MakeHeldWrites(CheckItem *check, Collection *replies) {
+  if (!check->heldWrites) return;
+  for (int i = 0; i < check->heldWrites->Count; ++i) {
+    auto *held = static_cast<HeldWrite *>(_Co_Get(check->heldWrites, i));
+    held->writer(check, replies, held->data, held->length);
+  }
+  _Co_Clear(check->heldWrites);
+}
+
+// Keeps a copy of the write; a write that runs out of memory is lost, as a
+// reply that finds no memory in the list is.
+void HoldWrite(CheckItem *check, ReplyWriter writer, const unsigned char *data, int length) {
+  if (!check->heldWrites) check->heldWrites = _Co_Create(2, 2, nullptr);
+  auto *held = static_cast<HeldWrite *>(
+      std::malloc(offsetof(HeldWrite, data) + static_cast<size_t>(length > 0 ? length : 1)));
+  if (!check->heldWrites || !held) {
+    std::free(held);
+    return;
+  }
+  held->writer = writer;
+  held->length = length;
+  if (length > 0) std::memcpy(held->data, data, static_cast<size_t>(length));
+  _Co_Add(check->heldWrites, held);  // a refused add frees the copy
+}
+
+void ReplaceReplies(CheckItem *, Collection *replies, const unsigned char *data, int length) {
+  _Co_Clear(replies);
   // A zero after the bytes keeps text readers of the list within the item.
   auto *item = static_cast<unsigned char *>(std::calloc(5 + static_cast<size_t>(length), 1));
   if (!item) return;
   uint32_t count = static_cast<uint32_t>(length);
   for (int i = 0; i < 4; ++i) item[i] = static_cast<unsigned char>(count >> (8 * i));
   std::memcpy(item + 4, data, static_cast<size_t>(length));
-  _Co_Add(guard.items, item);
+  _Co_Add(replies, item);
+}
+
+}  // namespace
+
+void CheckWriteReplies(CheckItem *check, ReplyWriter writer, const unsigned char *data,
+                       int length) {
+  if (!check->replies) return;
+  if (Collection *replies = LockedListTryLock(check->replies)) {
+    MakeHeldWrites(check, replies);
+    writer(check, replies, data, length);
+    LockedListUnlock(check->replies);
+    return;
+  }
+  HoldWrite(check, writer, data, length);
+}
+
+void CheckStoreReply(CheckItem *check, const unsigned char *data, int length) {
+  if (!check->replies || length <= 0 || !data) return;
+  if (check->heldWrites) _Co_Clear(check->heldWrites);  // the list is replaced whole
+  CheckWriteReplies(check, ReplaceReplies, data, length);
+}
+
+void CheckFlushReplies(CheckItem *check) {
+  if (!check->replies || !check->heldWrites || check->heldWrites->Count == 0) return;
+  if (Collection *replies = LockedListTryLock(check->replies)) {
+    MakeHeldWrites(check, replies);
+    LockedListUnlock(check->replies);
+  }
 }
 
 // Ends the cycle whose samples sit in the first `written` buffer entries.

@@ -31,6 +31,7 @@ struct CheckItem {
   int32_t *sampleBuffer;  // `samples` entries; -1 a failed sample
   uint8_t status;
   LockedList *replies;  // null unless the check keeps reply data
+  Collection *heldWrites;  // of the reply list, waiting for its lock; null when none
 };
 
 // A check with a fresh id; null when it can't be made. `samples` below 1
@@ -45,8 +46,24 @@ CheckItem *CheckCopy(const CheckItem *check);
 bool CheckResize(CheckItem *check, int samples);
 // The check of that id in a locked check collection, or null.
 CheckItem *CheckFind(Collection *checks, int32_t id);
-// Stores `length` bytes as the check's only reply (count, then bytes).
+// Writes into a check's reply list. They are made on the engine's threads,
+// which hold the pending and check lists meanwhile, while a host holding
+// the reply list (between _pqmLockResult and _pqmUnlockResult) may wait for
+// those: so a writer never waits for the reply list. When another thread
+// holds it, the write is kept with the check and made, in order, by a later
+// CheckFlushReplies once the list is free. The caller holds the check
+// list's lock.
+//
+// A writer changes the unlocked list from a copy of the reply bytes.
+using ReplyWriter = void (*)(CheckItem *check, Collection *replies, const unsigned char *data,
+                             int length);
+void CheckWriteReplies(CheckItem *check, ReplyWriter writer, const unsigned char *data,
+                       int length);
+// Stores `length` bytes as the check's only reply (count, then bytes); a
+// kept write that it replaces is dropped.
 void CheckStoreReply(CheckItem *check, const unsigned char *data, int length);
+// Makes the kept writes when the reply list is free.
+void CheckFlushReplies(CheckItem *check);
 
 // One request's outcome: `ms` -1 for a failure. `tick` is when the request
 // started. The cycle ends when its samples are in (or, in check mode, at a

@@ -193,6 +193,13 @@ void JudgeRequests(ProbeEngine *engine) {
   }
 }
 
+// Reply writes kept while a host held the checks' reply lists (checks.h).
+void FlushHeldReplies(ProbeEngine *engine) {
+  ListGuard checks(engine->checks);
+  for (int i = 0; checks.items && i < checks.items->Count; ++i)
+    CheckFlushReplies(static_cast<CheckItem *>(_Co_Get(checks.items, i)));
+}
+
 bool HasPending(Collection *pending, int32_t checkId) {
   for (int i = 0; i < pending->Count; ++i)
     if (static_cast<PendingRequest *>(_Co_Get(pending, i))->checkId == checkId) return true;
@@ -415,6 +422,7 @@ void SenderThread(void *param) {
   while (!Stopping(engine)) {
     os::SleepMs(kSenderStepMs);
     JudgeRequests(engine);
+    FlushHeldReplies(engine);
     if (CheckItem *copy = PickDueCheck(engine)) {
       StartRequest(engine, copy);
       CheckFree(copy);

@@ -6,7 +6,9 @@
  * reads back each check's status, response time and loss with _pqmGet.
  * Handles belong to the library until _pqmClose; the reply list a result
  * points to is read only between _pqmLockResult and _pqmUnlockResult, on
- * one thread. Every export may be called from any thread. */
+ * one thread; that thread may call the other exports meanwhile, and replies
+ * that arrive then are stored once it unlocks. Every export may be called
+ * from any thread. */
 #ifndef POLYPROBE_POLYPROBE_H
 #define POLYPROBE_POLYPROBE_H
 

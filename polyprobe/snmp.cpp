@@ -373,11 +373,25 @@ void StoreEntry(Collection *entries, const SnmpVarbind &varbind, int errorCode, 
   if (fresh) _Co_Add(entries, entry);  // a refused add has freed the entry
 }
 
-void StoreValues(CheckItem *check, const SnmpResponse &response) {
-  ListGuard guard(check->replies);
-  if (!guard.items) return;
-  for (int i = 0; i < response.varbindCount; ++i)
-    StoreEntry(guard.items, response.varbinds[i], kValueMissing, false);
+// The object id a response with an error names, or null.
+const SnmpVarbind *RejectedVarbind(const SnmpResponse &response) {
+  if (response.errorIndex < 1 || response.errorIndex > response.varbindCount) return nullptr;
+  return &response.varbinds[response.errorIndex - 1];
+}
+
+// The check's reply writer (checks.h): every value of a response without
+// error, or the entry of the object id an agent rejected.
+void WriteResponseEntries(CheckItem *, Collection *replies, const unsigned char *reply,
+                          int received) {
+  SnmpResponse response;
+  if (!SnmpParseResponse(reply, received, &response)) return;
+  if (response.errorStatus == 0) {
+    for (int i = 0; i < response.varbindCount; ++i)
+      StoreEntry(replies, response.varbinds[i], kValueMissing, false);
+  } else if (const SnmpVarbind *named = RejectedVarbind(response)) {
+    StoreEntry(replies, *named, kOidRejected, true);
+  }
+  SnmpResponseFree(&response);
 }
 
 // Cuts from the parameter the first object id the agent named: the same
@@ -397,13 +411,6 @@ void CutOid(CheckItem *check, const SnmpVarbind &named) {
   });
 }
 
-void ReportRejected(CheckItem *check, const SnmpResponse &response) {
-  if (response.errorIndex < 1 || response.errorIndex > response.varbindCount) return;
-  const SnmpVarbind &named = response.varbinds[response.errorIndex - 1];
-  CutOid(check, named);
-  ListGuard guard(check->replies);
-  if (guard.items) StoreEntry(guard.items, named, kOidRejected, true);
-}
 
 }  // namespace
 
@@ -458,10 +465,9 @@ int SnmpMatchReply(CheckItem *check, PendingRequest *, const unsigned char *repl
   // Only a response without error is good; one with an error names the
   // object id the agent rejected.
   bool accepted = ours && response.errorStatus == 0;
-  if (accepted)
-    StoreValues(check, response);
-  else if (ours)
-    ReportRejected(check, response);
+  const SnmpVarbind *rejected = ours && !accepted ? RejectedVarbind(response) : nullptr;
+  if (rejected) CutOid(check, *rejected);
+  if (accepted || rejected) CheckWriteReplies(check, WriteResponseEntries, reply, received);
   SnmpResponseFree(&response);
   return accepted ? 1 : 0;
 }

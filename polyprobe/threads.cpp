@@ -330,6 +330,17 @@ RecursiveLock *RecursiveLockTake(RecursiveLock *lock) {
   return lock;
 }
 
+bool RecursiveLockTryTake(RecursiveLock *lock) {
+  if (!lock) return false;
+  uint32_t self = os::CurrentThreadId();
+  if (lock->owner.load(std::memory_order_relaxed) != self) {
+    if (ThreadSemWaitTimeout(lock->semaphore, 0) != 0) return false;
+    lock->owner.store(self, std::memory_order_relaxed);
+  }
+  ++lock->depth;
+  return true;
+}
+
 int RecursiveLockRelease(RecursiveLock *lock) {
   if (!lock) return 0;
   int depth = --lock->depth;
@@ -360,14 +371,25 @@ LockedList *LockedListCreate(int capacity, int step, CoFreeFunc freeItem) {
   return list;
 }
 
-Collection *LockedListLock(LockedList *list) {
-  if (!list || list->closing.load()) return nullptr;
-  RecursiveLockTake(list->lock);
+// The list's items once its lock is taken, or null (the lock let go again)
+// when the list began closing meanwhile.
+static Collection *ItemsUnlessClosing(LockedList *list) {
   if (list->closing.load()) {
     RecursiveLockRelease(list->lock);
     return nullptr;
   }
   return list->items;
+}
+
+Collection *LockedListLock(LockedList *list) {
+  if (!list || list->closing.load()) return nullptr;
+  RecursiveLockTake(list->lock);
+  return ItemsUnlessClosing(list);
+}
+
+Collection *LockedListTryLock(LockedList *list) {
+  if (!list || list->closing.load() || !RecursiveLockTryTake(list->lock)) return nullptr;
+  return ItemsUnlessClosing(list);
 }
 
 void LockedListUnlock(LockedList *list) {

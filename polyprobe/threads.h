@@ -62,6 +62,9 @@ struct RecursiveLock {
 };
 RecursiveLock *RecursiveLockCreate();
 RecursiveLock *RecursiveLockTake(RecursiveLock *lock);
+// Takes the lock only when that needs no wait (it is free, or the caller
+// owns it already); false, and nothing taken, otherwise.
+bool RecursiveLockTryTake(RecursiveLock *lock);
 int RecursiveLockRelease(RecursiveLock *lock);  // the remaining depth
 void RecursiveLockFree(RecursiveLock *lock);
 
@@ -76,6 +79,9 @@ LockedList *LockedListCreate(int capacity, int step, CoFreeFunc freeItem);
 // Takes the lock and gives the collection; null (and no lock held) while
 // the list is being freed.
 Collection *LockedListLock(LockedList *list);
+// The same without waiting: null (and no lock held) also while another
+// thread holds the list.
+Collection *LockedListTryLock(LockedList *list);
 void LockedListUnlock(LockedList *list);
 void LockedListFree(LockedList *list);
 

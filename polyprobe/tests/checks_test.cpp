@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
+
+#include <string>
 #include <vector>
 
 #include "checks.h"
+#include "held_list.h"
 
 namespace {
 
@@ -66,6 +71,70 @@ TEST(Checks, AStoredReplyIsItsCountAndBytes) {
   EXPECT_EQ(std::string(static_cast<const char *>(_Co_Get(items, 0)), 6), std::string("\2\0\0\0ok", 6));
   LockedListUnlock(check->replies);
   CheckFree(check);
+}
+
+std::vector<std::string> Replies(CheckItem *check) {
+  std::vector<std::string> replies;
+  ListGuard guard(check->replies);
+  for (int i = 0; i < guard.items->Count; ++i)
+    replies.emplace_back(static_cast<const char *>(_Co_Get(guard.items, i)) + 4);
+  return replies;
+}
+
+int HeldWrites(CheckItem *check) { return check->heldWrites ? check->heldWrites->Count : 0; }
+
+void Record(CheckItem *check, const std::string &reply) {
+  CheckRecordSample(check, 5, 1, 1, reinterpret_cast<const unsigned char *>(reply.data()),
+                    static_cast<int>(reply.size()), false);
+}
+
+// A writer that adds the bytes as one more text entry.
+void AppendEntry(CheckItem *, Collection *replies, const unsigned char *data, int length) {
+  auto *entry = static_cast<char *>(std::calloc(static_cast<size_t>(length) + 5, 1));
+  std::memcpy(entry + 4, data, static_cast<size_t>(length));
+  _Co_Add(replies, entry);
+}
+
+void Append(CheckItem *check, const std::string &text) {
+  CheckWriteReplies(check, AppendEntry, reinterpret_cast<const unsigned char *>(text.data()),
+                    static_cast<int>(text.size()));
+}
+
+TEST(Checks, AReplyToAHeldListWaitsWithTheCheckUntilTheListIsFree) {
+  CheckItem *check = CheckNew("h", "p", nullptr, 1000, 250, 1, true);
+  Record(check, "first");
+  {
+    HeldList host(check->replies);
+    Record(check, "second");  // returns at once: nothing waits for the host
+    EXPECT_EQ(HeldWrites(check), 1);
+    Record(check, "third");
+    EXPECT_EQ(HeldWrites(check), 1) << "a reply replaces a kept one";
+    CheckFlushReplies(check);
+    EXPECT_EQ(HeldWrites(check), 1) << "still held";
+  }
+  EXPECT_EQ(Replies(check), std::vector<std::string>{"first"});
+  CheckFlushReplies(check);
+  EXPECT_EQ(HeldWrites(check), 0);
+  EXPECT_EQ(Replies(check), std::vector<std::string>{"third"});
+  CheckFree(check);
+}
+
+TEST(Checks, KeptWritesAreMadeInTheirOrder) {
+  CheckItem *check = CheckNew("h", "p", nullptr, 1000, 250, 1, true);
+  {
+    HeldList host(check->replies);
+    Append(check, "a");
+    Append(check, "b");
+    EXPECT_EQ(HeldWrites(check), 2);
+  }
+  Append(check, "c");  // the list is free: the kept ones go first
+  EXPECT_EQ(HeldWrites(check), 0);
+  EXPECT_EQ(Replies(check), (std::vector<std::string>{"a", "b", "c"}));
+  {
+    HeldList host(check->replies);
+    Append(check, "d");
+  }
+  CheckFree(check);  // a kept write goes with its check
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 // exported interface as a host uses it.
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -255,6 +257,49 @@ TEST_F(Engine, RepliesAreKeptForChecksThatAskForThem) {
   api._pqmGetResultStr(&r, -1, data, sizeof data);
   EXPECT_EQ(data[0], '\0');
   api._pqmUnlockResult(&r);
+}
+
+// While a host holds a result's replies it may call the other exports,
+// from another thread or its own: the engine stores a reply that comes
+// meanwhile without waiting for the host, so nothing waits in a circle.
+TEST_F(Engine, OtherCallsGoOnWhileAHostHoldsTheReplies) {
+  MonitorHandle *handle = Open(PeerServices());
+  ASSERT_NE(handle, nullptr);
+  int id = api._pqmAddEx(handle, "127.0.0.1", "Banner", reinterpret_cast<const char *>(-1), 1000, 2000, 1);
+  CheckResult r = Finished(handle, id);
+  ASSERT_EQ(r.status, PQM_STATUS_GOOD);
+  const std::string stored("\3\0\0\0" "220", 7);
+  auto firstReply = [&] {
+    char data[16] = "";
+    api._pqmGetResultData(&r, 0, data, sizeof data);
+    return std::string(data, 7);
+  };
+
+  ASSERT_EQ(api._pqmLockResult(&r), 1);
+  // A second host thread reads results until the next sample is in; its
+  // reply came while the replies were held.
+  auto reader = std::async(std::launch::async, [&] {
+    return WaitFor([&] { return Result(handle, id).total > r.total; });
+  });
+  bool answered = reader.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+  EXPECT_EQ(firstReply(), stored);
+  api._pqmUnlockResult(&r);  // lets a waiting engine go on, so the test ends
+  EXPECT_TRUE(reader.get());
+  ASSERT_TRUE(answered) << "the engine held the check list while it waited for the replies";
+
+  // The host's own thread, holding the replies, reads results as well.
+  ASSERT_EQ(api._pqmLockResult(&r), 1);
+  int before = Result(handle, id).total;
+  EXPECT_TRUE(WaitFor([&] { return Result(handle, id).total > before; }));
+  EXPECT_EQ(firstReply(), stored);
+  api._pqmUnlockResult(&r);
+  // The reply stored meanwhile is in place once the host lets go.
+  EXPECT_TRUE(WaitFor([&] {
+    bool one = api._pqmLockResult(&r) == 1;
+    bool same = firstReply() == stored;
+    api._pqmUnlockResult(&r);
+    return one && same;
+  }));
 }
 
 TEST_F(Engine, DisabledAndDeletedChecksAreLeftAlone) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "held_list.h"
 #include "snmp.h"
 #include "snmp_wire.h"
 
@@ -257,6 +258,22 @@ TEST_F(Snmp, AnObjectIdTheAgentRejectsIsCutAndReported) {
       EXPECT_EQ(Request(check), "");
     }
   }
+}
+
+// A response judged while a host holds the replies is judged at once; its
+// entries are written once the replies are free.
+TEST_F(Snmp, AResponseToHeldRepliesIsWrittenOnceTheyAreFree) {
+  CheckItem *check = Check("1.3.6.1.2.1.1.3;1.3.6.1.9.9");
+  {
+    HeldList host(check->replies);
+    EXPECT_EQ(Match(check, Response(1289, {{"1.3.6.1.2.1.1.3.0", snmpwire::Integer(7)}})), 1);
+    EXPECT_EQ(Match(check, Response(1289, {{"1.3.6.1.2.1.1.3", Null()}, {"1.3.6.1.9.9", Null()}}, 2, 2)), 0);
+    EXPECT_STREQ(check->param, "1.3.6.1.2.1.1.3;") << "the rejected id is cut at once";
+    CheckFlushReplies(check);
+  }
+  CheckFlushReplies(check);
+  EXPECT_EQ(Entries(check), (std::vector<std::string>{"<SNMP oid=\"1.3.6.1.2.1.1.3.0\" val=\"7\">",
+                                                      "<SNMP oid=\"1.3.6.1.9.9\" error=\"2\">"}));
 }
 
 TEST_F(Snmp, AReportedObjectIdKeepsItsEntry) {

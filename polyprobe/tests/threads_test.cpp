@@ -146,4 +146,29 @@ TEST_F(ThreadTable, ARecursiveLockTakenTwiceIsFreeAfterTwoReleases) {
   LockedListFree(race.list);
 }
 
+void TryTheList(void *argument) {
+  auto *race = static_cast<LockRace *>(argument);
+  Collection *items = LockedListTryLock(race->list);
+  race->secondGotIt = items != nullptr;
+  if (items) LockedListUnlock(race->list);
+}
+
+TEST_F(ThreadTable, ATryOfAListNeverWaits) {
+  LockRace race{LockedListCreate(1, 1, nullptr)};
+  ASSERT_NE(race.list, nullptr);
+  ASSERT_NE(LockedListTryLock(race.list), nullptr) << "free";
+  ASSERT_NE(LockedListTryLock(race.list), nullptr) << "its owner takes it again";
+  os::Thread *handle = nullptr;
+  ASSERT_NE(ThreadStart(TryTheList, 0, &race, &handle), 0u);
+  os::ThreadJoin(handle);
+  EXPECT_FALSE(race.secondGotIt.load()) << "held by another thread";
+  LockedListUnlock(race.list);
+  LockedListUnlock(race.list);
+  ASSERT_NE(ThreadStart(TryTheList, 0, &race, &handle), 0u);
+  os::ThreadJoin(handle);
+  EXPECT_TRUE(race.secondGotIt.load()) << "free again";
+  LockedListFree(race.list);
+  EXPECT_EQ(LockedListTryLock(nullptr), nullptr);
+}
+
 }  // namespace
