@@ -175,6 +175,11 @@ void TQndrCompress::CheckAbort() const {
   if (Abort()) throw EqcAborted();
 }
 
+void TQndrCompress::BeginOperation() {
+  failed_ = false;
+  CheckAbort();
+}
+
 void TQndrCompress::LoadHeadersIfNeeded() {
   if (!headersLoaded_ && operation_ != Operation::kCompress) ReadHeaders();
 }
@@ -234,8 +239,9 @@ void TQndrCompress::BeginMember(int index) {
 }
 
 // Shared ending of Compress, Extract and SpanToDisks: a cancel ends the
-// operation quietly after OnAborted (and so does EAbort, except while
-// spanning); any other failure sets Abort and goes on to the caller.
+// operation after OnAborted, and goes on to the caller as EqcAborted; an
+// EAbort goes on to it as it is (and counts as a failure while spanning);
+// any other failure marks the component failed and goes on to the caller.
 template <typename Body>
 void TQndrCompress::RunOperation(Operation operation, Body body) {
   struct Ending {
@@ -250,17 +256,16 @@ void TQndrCompress::RunOperation(Operation operation, Body body) {
   } ending{*this, operation};
   operation_ = operation;
   try {
-    CheckAbort();  // a cancel that came before the operation: nothing is touched
+    BeginOperation();  // a cancel that came before the operation: nothing is touched
     body();
   } catch (const EqcAborted &) {
     forms::Fire(onAborted_, this);
+    throw;
   } catch (const EAbort &) {
-    if (operation == Operation::kSpan) {
-      SetAbort(true);
-      throw;
-    }
+    if (operation == Operation::kSpan) failed_ = true;
+    throw;
   } catch (...) {
-    SetAbort(true);
+    failed_ = true;
     throw;
   }
 }
@@ -622,6 +627,7 @@ size_t TQndrCompress::CopySpanChunk(ArchiveStream &archive, SpanTarget &span,
 // ---- CopyFileChecked ----
 
 void TQndrCompress::CopyFileChecked(const std::string &source, const std::string &dest) {
+  failed_ = false;
   offset_ = 0;
   extractDirectory_ = ExtractFileDir(dest);
   targetName_ = ExtractFileName(dest);

@@ -2,16 +2,22 @@
 // list of files into an archive (new or appended), lists the members,
 // extracts named members into a directory under the overwrite rule, copies
 // plain files under the same rule and cuts a plain archive into numbered
-// disk files. Progress goes to the events in one TlzhFileStats record; a
-// set Abort stops the running operation at its next block, and stays set
-// until its owner clears it when a new installation or build starts.
-// Components that share one abort flag (ShareAbortWith) are all stopped by
-// one cancel, which ends Compress, Extract and SpanToDisks quietly after
-// OnAborted (CopyFileChecked raises EqcAborted). Other failures raise an
-// EQndrCompress (exceptions.h) and set Abort. Everything runs on the GUI
-// thread; after every block the application's message pump runs so that a
-// Cancel button can set Abort. It is a component: a stored script sets its
-// published properties and binds its events to the form's methods.
+// disk files. Progress goes to the events in one TlzhFileStats record.
+//
+// A cancel (SetAbort(true): the user's, or that of a component sharing the
+// flag through ShareAbortWith) stops the running operation at its next
+// block, and every later one, until its owner clears it (SetAbort(false))
+// when a new installation or build starts. An operation that a cancel
+// stops never returns as if done: Compress, Extract and SpanToDisks call
+// OnAborted and raise EqcAborted (unless OnAborted raised already);
+// CopyFileChecked raises EqcAborted. A handler's EAbort ends Compress and
+// Extract the same way, without OnAborted. Other failures raise an
+// EQndrCompress (exceptions.h); Abort then reads true until this
+// component's next operation starts, which it does not stop, nor any
+// other component. Everything runs on the GUI thread; after every block
+// the application's message pump runs so that a Cancel button can set
+// Abort. It is a component: a stored script sets its published properties
+// and binds its events to the form's methods.
 #ifndef INSTALL_ARCHIVE_QNDR_COMPRESS_H
 #define INSTALL_ARCHIVE_QNDR_COMPRESS_H
 
@@ -53,8 +59,13 @@ class TQndrCompress : public forms::TComponent {
   // archive operation of the process.
   static void SetMessagePump(std::function<void()> pump);
 
-  bool Abort() const { return *abort_; }
-  void SetAbort(bool value) { *abort_ = value; }
+  // A cancel, or the failure of this component's last operation.
+  bool Abort() const { return *abort_ || failed_; }
+  // true: a cancel; false clears both the cancel and a failure.
+  void SetAbort(bool value) {
+    *abort_ = value;
+    if (!value) failed_ = false;
+  }
   // From now on this component's Abort is the other's: a cancel of either
   // stops both, as a private component must stop with the shared one.
   void ShareAbortWith(const TQndrCompress &other) { abort_ = other.abort_; }
@@ -114,6 +125,9 @@ class TQndrCompress : public forms::TComponent {
   void RunOperation(Operation operation, Body body);
   void LoadHeadersIfNeeded();
   void BeginMember(int index);
+  // The start of an operation: the last one's failure is forgotten, and a
+  // cancel that came before stops this one at once.
+  void BeginOperation();
   void CheckAbort() const;
   void FireStats(const TlzhFileStatsEvent &event) { forms::Fire(event, this, stats_); }
 
@@ -141,7 +155,8 @@ class TQndrCompress : public forms::TComponent {
   TlzhFileStats stats_;
   bool headersLoaded_ = false;
   std::array<int, kFileIDs> fileIDTable_;
-  std::shared_ptr<bool> abort_ = std::make_shared<bool>(false);
+  std::shared_ptr<bool> abort_ = std::make_shared<bool>(false);  // the cancel
+  bool failed_ = false;  // the last operation failed
   std::string compressedFile_;
   TCompressionLevel compressionLevel_ = colMax;
   std::string extractDirectory_;

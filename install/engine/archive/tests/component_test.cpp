@@ -9,6 +9,7 @@
 
 #include "application.h"
 #include "archive_fixture.h"
+#include "exceptions.h"
 #include "qndr_compress.h"
 #include "stream.h"
 #include "units.h"
@@ -131,7 +132,7 @@ TArchiveForm ArchiveForm {
   EXPECT_EQ(form->finished, (std::vector<std::string>{"Archive1 " + a, "Archive1 " + b}));
   archive.SetAbort(true);
   archive.SetFilesToProcess(forms::TStringList{a});
-  archive.Extract();
+  EXPECT_THROW(archive.Extract(), EqcAborted);
   EXPECT_EQ(form->aborted, std::vector<std::string>{"Archive1"});
 }
 

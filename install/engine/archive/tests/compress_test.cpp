@@ -367,7 +367,10 @@ TEST_F(ArchiveTest, CompressStopsAtEveryBlock) {
         TQndrCompress archive;
         archive.SetOnStatus(status);
         archive.SetOnAborted([&](forms::TComponent *) { *aborted = true; });
-        CompressFiles(archive, {big, second});
+        if (aborted)
+          EXPECT_THROW(CompressFiles(archive, {big, second}), EqcAborted);
+        else
+          CompressFiles(archive, {big, second});
         EXPECT_EQ(archive.Abort(), aborted != nullptr);
       },
       12);
@@ -384,7 +387,10 @@ TEST_F(ArchiveTest, ExtractStopsAtEveryBlock) {
         archive.SetCompressedFile(dir / "files.1");
         archive.SetOnStatus(status);
         archive.SetOnAborted([&](forms::TComponent *) { *aborted = true; });
-        ExtractNames(archive, {big, second});
+        if (aborted)
+          EXPECT_THROW(ExtractNames(archive, {big, second}), EqcAborted);
+        else
+          ExtractNames(archive, {big, second});
       },
       20);
 }
@@ -415,12 +421,12 @@ TEST_F(ArchiveTest, AbortRequestedBetweenOperationsIsKept) {
   archive.SetAbort(true);
   int aborted = 0;
   archive.SetOnAborted([&](forms::TComponent *) { ++aborted; });
-  ExtractNames(archive, {a});
+  EXPECT_THROW(ExtractNames(archive, {a}), EqcAborted) << "the caller learns of the cancel";
   EXPECT_EQ(aborted, 1);
   EXPECT_FALSE(fs::exists(dir / "out/a")) << "nothing was written after the cancel";
   EXPECT_TRUE(archive.Abort()) << "the next operation did not clear it";
   std::string before = fixture::ReadFile(dir / "files.1");
-  CompressFiles(archive, {Source("b", "b")});
+  EXPECT_THROW(CompressFiles(archive, {Source("b", "b")}), EqcAborted);
   EXPECT_EQ(aborted, 2);
   EXPECT_EQ(fixture::ReadFile(dir / "files.1"), before) << "the archive is untouched";
 
@@ -447,29 +453,63 @@ TEST_F(ArchiveTest, CancelOfTheSharedComponentStopsAPrivateOne) {
   });
   bool aborted = false;
   priv.SetOnAborted([&](forms::TComponent *) { aborted = true; });
-  ExtractNames(priv, {big});
+  EXPECT_THROW(ExtractNames(priv, {big}), EqcAborted);
   TQndrCompress::SetMessagePump(nullptr);
   EXPECT_TRUE(aborted);
   EXPECT_EQ(blocks, 3);
   EXPECT_TRUE(priv.Abort());
 
-  // A failure of the private component is seen by the shared one.
+  // A failure of the private component is no cancel of the shared one.
   shared.SetAbort(false);
   EXPECT_THROW(ExtractNames(priv, {"missing"}), EQndrCompress);
-  EXPECT_TRUE(shared.Abort());
+  EXPECT_TRUE(priv.Abort());
+  EXPECT_FALSE(shared.Abort());
+  ExtractNames(shared, {big});
+  EXPECT_EQ(fixture::ReadFile(dir / "out/big"), fixture::TextData(100000));
 }
 
-TEST_F(ArchiveTest, HandlerAbortEndsQuietlyInCompressAndExtract) {
+// A failed operation shows in Abort, but only the user's cancel stops a
+// later one: each operation after a failure does its work.
+TEST_F(ArchiveTest, AFailureStopsNoLaterOperation) {
+  std::string a = Source("a", "a");
+  TQndrCompress archive;
+  CompressFiles(archive, {a});
+  int aborted = 0;
+  archive.SetOnAborted([&](forms::TComponent *) { ++aborted; });
+  auto fail = [&] {
+    EXPECT_THROW(ExtractNames(archive, {"missing"}), EQndrCompress);
+    EXPECT_TRUE(archive.Abort()) << "the failure shows in Abort";
+  };
+  fail();
+  ExtractNames(archive, {a});
+  EXPECT_EQ(fixture::ReadFile(dir / "out/a"), "a");
+  EXPECT_FALSE(archive.Abort());
+  fail();
+  archive.CopyFileChecked(a, dir / "copy");
+  EXPECT_EQ(fixture::ReadFile(dir / "copy"), "a");
+  fail();
+  CompressFiles(archive, {a, Source("b", "b")});
+  EXPECT_EQ(archive.Count(), 2);
+  fail();
+  archive.SetOnNewDisk([](TQndrCompress *, int32_t, std::string &) {});
+  fs::create_directories(dir.path() / "disks");
+  archive.SpanToDisks(dir / "disks", "files.1");
+  EXPECT_TRUE(fs::exists(dir / "disks/files.1"));
+  EXPECT_EQ(aborted, 0);
+}
+
+TEST_F(ArchiveTest, HandlerAbortEndsCompressAndExtractWithoutSettingAbort) {
   std::string a = Source("a", "a");
   TQndrCompress archive;
   archive.SetOnBeforeAdding([](TQndrCompress *, const TlzhFileStats &) { throw EAbort(); });
-  EXPECT_NO_THROW(CompressFiles(archive, {a}));
+  EXPECT_THROW(CompressFiles(archive, {a}), EAbort);
   EXPECT_FALSE(archive.Abort());
   archive.SetOnBeforeAdding(nullptr);
   CompressFiles(archive, {a});
   archive.SetOnBeforeExtracting([](TQndrCompress *, const TlzhFileStats &) { throw EAbort(); });
-  EXPECT_NO_THROW(ExtractNames(archive, {a}));
+  EXPECT_THROW(ExtractNames(archive, {a}), EAbort);
   EXPECT_FALSE(fs::exists(dir / "out/a"));
+  EXPECT_FALSE(archive.Abort());
 }
 
 // ---- copy ----

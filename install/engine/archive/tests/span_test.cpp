@@ -151,7 +151,7 @@ TEST(SpanToDisks, StopsAtEveryChunk) {
     });
     archive.SetOnAborted([&](forms::TComponent *) { aborted = true; });
     DiskSizeLimit limit(kDisk);
-    archive.SpanToDisks(dir / "disks", "files.1");
+    EXPECT_THROW(archive.SpanToDisks(dir / "disks", "files.1"), EqcAborted);
     EXPECT_EQ(seen, stopAt);
     EXPECT_TRUE(aborted);
   }
