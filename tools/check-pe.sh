@@ -3,7 +3,7 @@
 # holds every name of its module-definition file, and which imports no DLL
 # but the system's.
 # usage: check-pe.sh BINARY [DEF-FILE]
-set -eu
+set -euf  # no globbing: exported names may hold '?'
 binary=$1
 def=${2:-}
 dump=$(i686-w64-mingw32-objdump -p "$binary")
@@ -15,7 +15,8 @@ if [ -n "$def" ]; then
   names=$(sed -n '/^EXPORTS/,$p' "$def" | sed '1d; s/;.*//' | awk 'NF && $0 !~ /NONAME/ {print $1}')
   table=$(echo "$dump" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p')
   for name in $names; do
-    echo "$table" | grep -qE "\] $name\$" || { echo "$binary: export $name missing"; status=1; }
+    echo "$table" | awk -v name="$name" '$NF == name {found = 1} END {exit !found}' ||
+      { echo "$binary: export $name missing"; status=1; }
   done
 fi
 

@@ -1,7 +1,10 @@
 // The control in its container: properties and persistence, the pages
 // driven through their interface, the commands of a click, and the
-// members exported by ordinal.
+// members exported by name and ordinal.
 #include <gmock/gmock.h>
+
+#include <map>
+#include <string>
 
 #include <initguid.h>
 
@@ -317,26 +320,62 @@ TEST_F(ControlTest, UnknownCommandShowsBadCommand) {
   EXPECT_TRUE(bad.owned);
 }
 
-TEST_F(ControlTest, ExportedMembersAreTheMethods) {
-  HMODULE library = GetModuleHandleA("tipcaster.ocx");
-  ASSERT_NE(library, nullptr);
-  const char *names[] = {"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer", "DllUnregisterServer"};
-  for (int ordinal = 1; ordinal <= 4; ++ordinal)
-    EXPECT_EQ(GetProcAddress(library, MAKEINTRESOURCEA(ordinal)), GetProcAddress(library, names[ordinal - 1]));
-  for (int ordinal = 101; ordinal <= 119; ++ordinal)
-    EXPECT_NE(GetProcAddress(library, MAKEINTRESOURCEA(ordinal)), nullptr) << ordinal;
-  EXPECT_EQ(GetProcAddress(library, MAKEINTRESOURCEA(105)),
-            GetProcAddress(library, "_ZN17CTSHelpButtonCtrl10SetMapFileEPKc"));
-  // The module name in the export table.
+// The names of the export table by ordinal, and the module name it gives.
+struct ExportTable {
+  std::string module;
+  std::map<int, std::string> names;
+};
+
+ExportTable ReadExportTable(HMODULE library) {
   const auto *base = reinterpret_cast<const BYTE *>(library);
   const auto *nt = reinterpret_cast<const IMAGE_NT_HEADERS *>(base + reinterpret_cast<const IMAGE_DOS_HEADER *>(base)->e_lfanew);
   const auto *exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY *>(
       base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress);
-  EXPECT_STREQ(reinterpret_cast<const char *>(base + exports->Name), "TIPCASTER.OCX");
+  const auto *names = reinterpret_cast<const DWORD *>(base + exports->AddressOfNames);
+  const auto *ordinals = reinterpret_cast<const WORD *>(base + exports->AddressOfNameOrdinals);
+  ExportTable table{reinterpret_cast<const char *>(base + exports->Name), {}};
+  for (DWORD i = 0; i < exports->NumberOfNames; ++i)
+    table.names[static_cast<int>(exports->Base + ordinals[i])] = reinterpret_cast<const char *>(base + names[i]);
+  return table;
+}
 
-  // A host holding the object calls a member directly: SetMapFile.
-  using SetMapFile = int(__attribute__((thiscall)) *)(void *, const char *);
-  auto setMapFile = reinterpret_cast<SetMapFile>(reinterpret_cast<void *>(GetProcAddress(library, MAKEINTRESOURCEA(105))));
+#ifdef _WIN64
+#define MEMBER_CALL
+const char kSetMapFileName[] = "?SetMapFile@CTSHelpButtonCtrl@@IEAAHPEBD@Z";
+#else
+#define MEMBER_CALL __attribute__((thiscall))
+const char kSetMapFileName[] = "?SetMapFile@CTSHelpButtonCtrl@@IAEHPBD@Z";
+#endif
+
+// The names themselves are checked against the platform compiler's rules
+// by tipcaster.member_exports; here a host binds them.
+TEST_F(ControlTest, ExportedMembersAreTheMethods) {
+  HMODULE library = GetModuleHandleA("tipcaster.ocx");
+  ASSERT_NE(library, nullptr);
+  ExportTable table = ReadExportTable(library);
+  EXPECT_EQ(table.module, "TIPCASTER.OCX");
+  const char *entryPoints[] = {"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer", "DllUnregisterServer"};
+  for (int ordinal = 1; ordinal <= 4; ++ordinal) {
+    EXPECT_EQ(table.names[ordinal], entryPoints[ordinal - 1]);
+    EXPECT_EQ(GetProcAddress(library, MAKEINTRESOURCEA(ordinal)), GetProcAddress(library, entryPoints[ordinal - 1]));
+  }
+  // A host that binds a member by name reaches what one binding it by
+  // ordinal reaches.
+  for (int ordinal = 101; ordinal <= 119; ++ordinal) {
+    const std::string &name = table.names[ordinal];
+    EXPECT_EQ(name.substr(0, 1), "?") << ordinal << " " << name;
+    FARPROC byOrdinal = GetProcAddress(library, MAKEINTRESOURCEA(ordinal));
+    EXPECT_NE(byOrdinal, nullptr) << ordinal;
+    EXPECT_EQ(GetProcAddress(library, name.c_str()), byOrdinal) << ordinal << " " << name;
+  }
+  EXPECT_EQ(table.names[105], kSetMapFileName);
+  EXPECT_EQ(table.names.size(), 23u);
+
+  // A host holding the object calls a member directly: SetMapFile, bound
+  // by its name.
+  using SetMapFile = int(MEMBER_CALL *)(void *, const char *);
+  auto setMapFile = reinterpret_cast<SetMapFile>(reinterpret_cast<void *>(GetProcAddress(library, kSetMapFileName)));
+  ASSERT_NE(setMapFile, nullptr);
   EXPECT_EQ(setMapFile(control(), "direct.map"), 1);
   EXPECT_EQ(GetProperty(control(), "mapFile").AsText(), "direct.map");
 }
