@@ -11,14 +11,29 @@ if(NOT WIN32)
 endif()
 
 if(WIN32)
-  # The product: 32-bit, needing no DLL but the system's. The C runtime is
-  # the system's msvcrt.dll (mingw-w64's default), because heap blocks and
-  # FILE* cross the libraries' boundary.
+  # The product is 32-bit; the x86_64 build is a test build for machines
+  # that run no 32-bit program. Both need no DLL but the system's. The C
+  # runtime is the system's msvcrt.dll (mingw-w64's default), because heap
+  # blocks and FILE* cross the libraries' boundary.
   # mingw-w64's own printf family (C99 formats, always terminated), writing
   # to msvcrt's streams.
   add_compile_definitions(WINVER=0x0501 _WIN32_WINNT=0x0501 WIN32_LEAN_AND_MEAN
                           __USE_MINGW_ANSI_STDIO=1)
   add_link_options(-static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(NETMON_WIN64 ON)
+    set(NETMON_PE_FORMAT pei-x86-64)
+    # Debian's wine script would pick the 32-bit loader, which such a
+    # machine can't start.
+    set(NETMON_WINE /usr/lib/wine/wine64)
+  else()
+    set(NETMON_WIN64 OFF)
+    set(NETMON_PE_FORMAT pei-i386)
+    set(NETMON_WINE wine)
+  endif()
+  # Where this machine can't run the build's programs, the test programs
+  # are still built, but not listed to CTest: listing them runs them.
+  option(NETMON_RUN_UNDER_WINE "list the Windows test programs, which run under Wine" ON)
   # Tests run under Wine in a prefix kept under the build tree.
   set(NETMON_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
   configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.in ${CMAKE_BINARY_DIR}/wine-run
@@ -40,6 +55,27 @@ elseif(NETMON_FLAVOUR STREQUAL "fuzz")
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# netmon_def_for_target(out def)
+# The module-definition file as this architecture links it. The files are
+# written for i686, where a stdcall export names its decorated symbol
+# ("DllCanUnloadNow = DllCanUnloadNow@0"); x86_64 has no stdcall
+# decoration, so there the aliases are dropped and the names stay.
+function(netmon_def_for_target out def)
+  if(NOT NETMON_WIN64)
+    set(${out} ${def} PARENT_SCOPE)
+    return()
+  endif()
+  file(READ ${def} text)
+  string(REGEX REPLACE "[ \t]*=[ \t]*[A-Za-z_][A-Za-z0-9_]*@[0-9]+" "" text "${text}")
+  get_filename_component(def_name ${def} NAME)
+  set(generated ${CMAKE_CURRENT_BINARY_DIR}/win64-${def_name})
+  # Written through a copy so that an unchanged file keeps its time stamp.
+  file(WRITE ${generated}.in "${text}")
+  configure_file(${generated}.in ${generated} COPYONLY)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${def})
+  set(${out} ${generated} PARENT_SCOPE)
+endfunction()
+
 # netmon_shared_library(name DEF file.def SOURCES ... [LIBS ...])
 # A C library: on Windows the module-definition file fixes the export names
 # exactly; natively only symbols marked for export are visible and the
@@ -52,7 +88,8 @@ function(netmon_shared_library name)
   set_target_properties(${name} PROPERTIES PREFIX "" C_VISIBILITY_PRESET hidden
                         CXX_VISIBILITY_PRESET hidden)
   if(WIN32)
-    target_sources(${name} PRIVATE ${ARG_DEF})
+    netmon_def_for_target(def ${ARG_DEF})
+    target_sources(${name} PRIVATE ${def})
   elseif(NETMON_FLAVOUR STREQUAL "fuzz")
     # Fuzz targets link the sources they need; the libraries aren't built.
     set_target_properties(${name} PROPERTIES EXCLUDE_FROM_ALL ON)
@@ -77,6 +114,9 @@ function(netmon_test name)
   endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock_main)
+  if(WIN32 AND NOT NETMON_RUN_UNDER_WINE)
+    return()
+  endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                        PROPERTIES TIMEOUT 120 ${ARG_PROPERTIES})
 endfunction()
@@ -129,11 +169,15 @@ function(netmon_test_loads test library macro)
 endfunction()
 
 # netmon_check_exports(library def)
-# Windows build: a test that the built DLL is a PE32 i386 image exporting
-# every name of its module-definition file and needing only system DLLs.
+# Windows build: a test that the built DLL is an image of this build's
+# architecture exporting every name of its module-definition file and
+# needing only system DLLs. Such checks carry the label pe_check: they run
+# on Linux, so they run even where the build's programs can't.
 function(netmon_check_exports library def)
   if(WIN32)
     add_test(NAME ${library}.pe_exports
-             COMMAND ${CMAKE_SOURCE_DIR}/tools/check-pe.sh $<TARGET_FILE:${library}> ${def})
+             COMMAND ${CMAKE_SOURCE_DIR}/tools/check-pe.sh ${CMAKE_OBJDUMP} ${NETMON_PE_FORMAT}
+                     $<TARGET_FILE:${library}> ${def})
+    set_tests_properties(${library}.pe_exports PROPERTIES LABELS pe_check)
   endif()
 endfunction()

@@ -1,14 +1,17 @@
 #!/bin/sh
-# Checks a built Windows binary: a PE32 (i386) image whose export table
-# holds every name of its module-definition file, and which imports no DLL
-# but the system's.
-# usage: check-pe.sh BINARY [DEF-FILE]
+# Checks a built Windows binary: an image of the build's architecture
+# (pei-i386 for the product, pei-x86-64 for the 64-bit test build) whose
+# export table holds every name of its module-definition file, and which
+# imports no DLL but the system's.
+# usage: check-pe.sh OBJDUMP FORMAT BINARY [DEF-FILE]
 set -euf  # no globbing: exported names may hold '?'
-binary=$1
-def=${2:-}
-dump=$(i686-w64-mingw32-objdump -p "$binary")
+objdump=$1
+format=$2
+binary=$3
+def=${4:-}
+dump=$("$objdump" -p "$binary")
 
-echo "$dump" | grep -q 'file format pei-i386' || { echo "$binary: not a PE32 i386 image"; exit 1; }
+echo "$dump" | grep -q "file format $format" || { echo "$binary: not a $format image"; exit 1; }
 
 status=0
 if [ -n "$def" ]; then

@@ -19,8 +19,23 @@ if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 fi
 
+# The product is the i686 build; where this machine runs no 32-bit program,
+# the demo shows the same programs built for x86_64.
+. tools/i686-probe.sh
+blocked=$(i686_blocked_reason)
+if [ -z "$blocked" ]; then
+  build=windows
+  wine=wine
+  echo "Showing the product: the i686 build (build/windows)."
+else
+  build=windows64
+  wine=/usr/lib/wine/wine64
+  export WINELOADER=$wine
+  echo "Showing the x86_64 build of the product (build/windows64): the i686 product can't run here, $blocked."
+fi
+
 root="$PWD"
-bin="$root/build/windows/bin"
+bin="$root/build/$build/bin"
 demo="$root/build/demo"
 stage="$demo/build-folder"
 dist="$demo/distribution"
@@ -39,12 +54,12 @@ stop_wineserver() { wineserver -k 2>/dev/null || true; }
 trap stop_wineserver EXIT
 
 # Runs a command under Wine with its Windows-side output made readable.
-run() { wine "$@" 2>/dev/null | tr -d '\r'; }
+run() { "$wine" "$@" 2>/dev/null | tr -d '\r'; }
 
 step "Build the Windows programs"
 export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-3}"
-[ -f build/windows/build.ninja ] || cmake --preset windows >/dev/null
-cmake --build --preset windows --target install_program dmwclient polyprobe pagerwire tipcaster \
+[ -f "build/$build/build.ninja" ] || cmake --preset "$build" >/dev/null
+cmake --build --preset "$build" --target install_program dmwclient polyprobe pagerwire tipcaster \
   demo_updater_standin demo_pack_files demo_user | tail -n 1
 
 step "Stage the build folder $stage"
@@ -60,14 +75,14 @@ cp "$bin/demo_updater_standin.exe" "$stage/Redist/50ComUpd.Exe"
 (cd "$stage" && find . -type f | sort | sed 's|^\./|  |')
 
 step "Fresh Wine prefix $WINEPREFIX"
-wineboot -i >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+"$wine" wineboot -i >/dev/null 2>&1
+"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 wineserver -w
 wineserver -p
 
 step "Lay out the distribution $dist"
 # Member names and file identifiers as the install script gives them.
-(cd "$stage" && run "$bin/demo_pack_files.exe" "$(winepath -w "$dist/files.1")" \
+(cd "$stage" && run "$bin/demo_pack_files.exe" "$("$wine" winepath -w "$dist/files.1")" \
   0='Redist\ShFolder.Exe' 1='Redist\50ComUpd.Exe' \
   2='Bin\dmwclient.dll' 3='Bin\polyprobe.dll' 4='Bin\pagerwire.dll' 5='Bin\tipcaster.ocx')
 cp "$stage/install.exe" "$dist/"
@@ -75,15 +90,15 @@ cp "$stage/install.exe" "$dist/"
 
 # The setup program is started as its loader starts it: with the folder
 # that holds the distribution.
-loader_dir=$(winepath -w "$dist")
+loader_dir=$("$wine" winepath -w "$dist")
 step "Install from the distribution: install.exe -s$loader_dir"
 status=0
-(cd "$dist" && timeout 180 wine "$bin/demo_user.exe" "$(winepath -w "$dist/install.exe")" "-s$loader_dir" \
+(cd "$dist" && timeout 180 "$wine" "$bin/demo_user.exe" "$("$wine" winepath -w "$dist/install.exe")" "-s$loader_dir" \
   2>/dev/null | tr -d '\r') || status=$?
 echo "  install.exe ended with exit code $status"
 
 program_files=$(run cmd /c echo '%ProgramFiles%')
-product=$(winepath -u "$program_files\\ZUV" 2>/dev/null)
+product=$("$wine" winepath -u "$program_files\\ZUV" 2>/dev/null)
 step "Installed files in $program_files\\ZUV"
 if [ -d "$product" ]; then
   (cd "$product" && find . -type f | sort | while read -r file; do

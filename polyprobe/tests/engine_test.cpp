@@ -162,7 +162,9 @@ TEST_F(Engine, NeverMoreThan64RequestsInFlight) {
   MonitorHandle *handle = Open(PeerServices());
   ASSERT_NE(handle, nullptr);
   std::vector<int> ids;
-  for (int i = 0; i < 80; ++i) ids.push_back(api._pqmAdd(handle, "127.0.0.1", "Quiet", 60000, 2000, 1));
+  // The time-out is long enough that the sender has all 64 requests out
+  // before the first one expires, however loaded the machine is.
+  for (int i = 0; i < 80; ++i) ids.push_back(api._pqmAdd(handle, "127.0.0.1", "Quiet", 60000, 6000, 1));
   int most = 0;
   ASSERT_TRUE(WaitFor([&] {
     int inFlight = 0;

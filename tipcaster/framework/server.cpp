@@ -119,7 +119,14 @@ bool RegisterModuleTypeLibrary() {
 }
 
 bool UnregisterModuleTypeLibrary(const GUID &libid, WORD major, WORD minor, LCID locale) {
-  return SUCCEEDED(UnRegisterTypeLib(libid, major, minor, locale, SYS_WIN32));
+  // The library was built for the module's own architecture, and is
+  // registered under its key ("win32" or "win64").
+#ifdef _WIN64
+  const SYSKIND moduleSysKind = SYS_WIN64;
+#else
+  const SYSKIND moduleSysKind = SYS_WIN32;
+#endif
+  return SUCCEEDED(UnRegisterTypeLib(libid, major, minor, locale, moduleSysKind));
 }
 
 }  // namespace com

@@ -17,6 +17,15 @@ const char kMap[] =
     "[Text Popups]\r\nPopup File=popups.txt\r\nPopup Font=Arial,10\r\nPopup Vertmarg=4\r\n"
     "Popup Textcolor=255\r\n";
 
+// The sizes the help system receives in each record's first field.
+#ifdef _WIN64
+const int kPopupSize = 72, kKeywordLinkSize = 56, kSearchQuerySize = 40;
+#else
+const int kPopupSize = 52, kKeywordLinkSize = 32, kSearchQuerySize = 32;
+#endif
+
+std::string Size(int size) { return "|" + std::to_string(size) + "|"; }
+
 class HtmlHelpRouteTest : public HelpControlTest {
  protected:
   std::string Chm() const { return PathOf("help.chm"); }
@@ -51,7 +60,7 @@ TEST_F(HtmlHelpRouteTest, TextPopupCarriesTheStyleOfTheMapFile) {
   for (char &c : path)
     if (c == '\\') c = '/';
   // size, instance, string id, text, colours, margins (left, top, right, bottom), font
-  EXPECT_THAT(Records("htmlhelp"), ElementsAre("owner|" + path + "|14|52|0|7||255|-1|-1,4,-1,4|Arial,10"));
+  EXPECT_THAT(Records("htmlhelp"), ElementsAre("owner|" + path + "|14" + Size(kPopupSize) + "0|7||255|-1|-1,4,-1,4|Arial,10"));
 }
 
 TEST_F(HtmlHelpRouteTest, KeywordContentsIndexAndSearchRecords) {
@@ -63,10 +72,10 @@ TEST_F(HtmlHelpRouteTest, KeywordContentsIndexAndSearchRecords) {
   CallMethod(control(), "ShowHTMLHelpIndex", {"side"});
   CallMethod(control(), "ShowHTMLHelpSearch", {""});
   EXPECT_THAT(Records("htmlhelp"),
-              ElementsAre("owner|" + Chm() + "|13|32|0|alpha;beta||(null)|(null)|main|1",
-                          "owner|" + Chm() + "|19|32|0|gamma||(null)|(null)|side|1",
+              ElementsAre("owner|" + Chm() + "|13" + Size(kKeywordLinkSize) + "0|alpha;beta||(null)|(null)|main|1",
+                          "owner|" + Chm() + "|19" + Size(kKeywordLinkSize) + "0|gamma||(null)|(null)|side|1",
                           "owner|" + Chm() + ">main|1|0", "owner|" + Chm() + ">side|2|0",
-                          "owner|" + Chm() + "|3|32|0||-1|0|0|1|main"));
+                          "owner|" + Chm() + "|3" + Size(kSearchQuerySize) + "0||-1|0|0|1|main"));
 }
 
 TEST_F(HtmlHelpRouteTest, ClickRunsTheCommandOfTheControl) {

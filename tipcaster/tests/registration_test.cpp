@@ -67,7 +67,9 @@ Finished RunProgram(const std::string &commandLine) {
 
 std::string SystemProgram(const char *name) {
   char folder[MAX_PATH];
-  GetSystemDirectoryA(folder, sizeof folder);  // the 32-bit system folder for this 32-bit test
+  // The system folder of this test's own architecture: a 32-bit test gets
+  // the 32-bit programs, a 64-bit one the 64-bit programs.
+  GetSystemDirectoryA(folder, sizeof folder);
   return std::string(folder) + "\\" + name;
 }
 
@@ -118,7 +120,8 @@ TEST(RegistrationTest, Regsvr32RegistersAndRemovesEverything) {
   EXPECT_TRUE(KeyExists(kControlKey + "\\Control"));
   EXPECT_EQ(ValueOf("HKCR\\CLSID\\{82F97762-9EFC-11D2-8E9E-00AA00A77D26}", nullptr), "TSHelpButton JavaHelp Settings");
   EXPECT_EQ(ValueOf(kTypeLibraryKey + "\\1.0", nullptr), "Tessaline Context Sensitive Help Control");
-  EXPECT_TRUE(KeyExists(kTypeLibraryKey + "\\1.0\\409\\win32"));
+  // The type library is built for the control's architecture.
+  EXPECT_TRUE(KeyExists(kTypeLibraryKey + (sizeof(void *) == 8 ? "\\1.0\\409\\win64" : "\\1.0\\409\\win32")));
 
   ASSERT_EQ(RunProgram(SystemProgram("regsvr32.exe") + " /u /s \"" + ControlPath() + "\"").exitCode, 0u);
   for (const char *key : kRegisteredKeys) EXPECT_FALSE(KeyExists(key)) << key;

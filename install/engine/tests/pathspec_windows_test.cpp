@@ -16,6 +16,7 @@
 #include "osroutines.h"
 #include "registry.h"
 #include "shellpaths.h"
+#include "wineview.h"
 
 namespace install_test {
 namespace {
@@ -72,7 +73,7 @@ const ShellRow kVirtualRows[] = {{"psPrinters", CSIDL_PRINTERS, kUndefined, kUnd
 std::string Answer(int answer) { return answer == kUndefined ? "=undefined" : answer == kLeft ? "=" : "=" + Reported(answer); }
 
 TEST(StandardPathsUnderWine, EachSpecifierGivesTheFolderTheSystemReports) {
-  const std::string program_files = "C:\\Program Files (x86)";
+  const std::string program_files = wineview::kProgramFiles;
   const std::map<std::string, std::string> same_everywhere = {
       {"psBDEDLL", "=" + program_files + "\\Borland\\Common Files\\BDE"},
       {"psCommonFiles", "=" + program_files + "\\Common Files"},
@@ -211,7 +212,7 @@ TEST_F(ProductScript, CarriesEveryStandardSpecifierAndInstallsIntoProgramFiles) 
     EXPECT_EQ(specifier->Owner(), form);
     EXPECT_EQ(specifier->Name(), specifier->SpecifierName());
   }
-  EXPECT_EQ(TCustomInstall::Instance()->GetFullDestDir(), "C:\\Program Files (x86)\\ZUV");
+  EXPECT_EQ(TCustomInstall::Instance()->GetFullDestDir(), std::string(wineview::kProgramFiles) + "\\ZUV");
 }
 
 TEST_F(ProductScript, HoldsTheSystemUpdatersAsInstallFilesRunAfterInstallation) {
@@ -223,7 +224,7 @@ TEST_F(ProductScript, HoldsTheSystemUpdatersAsInstallFilesRunAfterInstallation) 
     auto* updater = dynamic_cast<TInstallFile*>(form->FindComponent(name));
     ASSERT_TRUE(updater) << name;
     EXPECT_TRUE(updater->RunAfterInstall()) << name;
-    EXPECT_EQ(updater->GetFullDestDir(), "C:\\Program Files (x86)\\ZUV\\Updates") << name;
+    EXPECT_EQ(updater->GetFullDestDir(), std::string(wineview::kProgramFiles) + "\\ZUV\\Updates") << name;
     EXPECT_EQ(updater->GetArchivePath(), "C:\\Loader\\files.1") << name;
   }
 }
@@ -246,7 +247,7 @@ TEST_F(ProductScript, InstallsTheProductsDeliverablesIntoItsFolderAndRegistersTh
     ASSERT_TRUE(file) << d.component;
     EXPECT_EQ(file->Container(), TCustomInstall::Instance()) << d.component;
     EXPECT_EQ(file->SourcePath(), std::string("Bin\\") + d.file) << d.component;
-    EXPECT_EQ(file->DestinationPath(), std::string("C:\\Program Files (x86)\\ZUV\\") + d.file) << d.component;
+    EXPECT_EQ(file->DestinationPath(), std::string(wineview::kProgramFiles) + "\\ZUV\\" + d.file) << d.component;
     EXPECT_EQ(file->GetArchivePath(), "C:\\Loader\\files.1") << d.component;
     EXPECT_EQ(file->ActiveX(), d.active_x) << d.component;
     EXPECT_FALSE(file->RunAfterInstall()) << d.component;

@@ -13,6 +13,7 @@
 #include "metavars.h"
 #include "osroutines.h"
 #include "support.h"
+#include "wineview.h"
 
 namespace install {
 namespace {
@@ -285,9 +286,11 @@ TEST_F(PrivateUserKeys, FolderLookupsReadTheShellFoldersOrFallBack) {
   EXPECT_EQ(GetProgramsMenuDir(), "D:\\Programs");
 }
 
-TEST(FolderLookups, ProgramFilesAsThe32BitViewHasThem) {
-  EXPECT_EQ(GetProgramFilesDir(), "C:\\Program Files (x86)");
-  EXPECT_EQ(GetCommonFilesDir(), "C:\\Program Files (x86)\\Common Files");
+// The installer sees the Program Files folder of its own architecture:
+// the product, a 32-bit program, the "(x86)" one.
+TEST(FolderLookups, ProgramFilesAsTheProgramsViewHasThem) {
+  EXPECT_EQ(GetProgramFilesDir(), wineview::kProgramFiles);
+  EXPECT_EQ(GetCommonFilesDir(), std::string(wineview::kProgramFiles) + "\\Common Files");
   EXPECT_EQ(CurrentDirectoryDrive().size(), 2u);
 }
 

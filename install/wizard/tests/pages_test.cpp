@@ -13,6 +13,7 @@
 #include "progresswindows.h"
 #include "registry.h"
 #include "wizardfixture.h"
+#include "wineview.h"
 
 namespace wizard_test {
 namespace {
@@ -91,7 +92,7 @@ TEST_F(Pages, TheDestinationIsWhatTheUserTypes) {
   Host("BeforeInstallManager");
   auto* page = Page<TSelectDestinationForm>(1);
   host_->NextPage();
-  EXPECT_EQ(page->DestDirEdit()->Text(), "C:\\Program Files (x86)\\ZUV");
+  EXPECT_EQ(page->DestDirEdit()->Text(), std::string(wineview::kProgramFiles) + "\\ZUV");
   EXPECT_TRUE(page->DirectoryBox()->Visible());
   page->DestDirEdit()->SetCaption("D:\\Tools\\Monitor");
   EXPECT_EQ(Install()->DestDirType(), nullptr);
@@ -297,7 +298,7 @@ TEST_F(Pages, TheWizardBeforeTheInstallAsTheUserSeesIt) {
   });
   Install()->BroadcastInformationEvent(Install(), ieBeforeInstallDialogs, nullptr);
   ASSERT_EQ(user.Finish(), "");
-  EXPECT_EQ(Install()->GetFullDestDir(), "C:\\Program Files (x86)\\ZUV");
+  EXPECT_EQ(Install()->GetFullDestDir(), std::string(wineview::kProgramFiles) + "\\ZUV");
 }
 
 void Status(TCustomInstall* install, const std::string& text) { install->ShowStatusMessage(text); }
