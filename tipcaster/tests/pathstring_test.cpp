@@ -16,7 +16,9 @@ struct ResolveCase {
   const char *expected;
 };
 
-void PrintTo(const ResolveCase &c, std::ostream *os) { *os << c.path << " against " << c.base; }
+// A name that never ends in a backslash, which would join it to the next
+// test's in CTest's list of names.
+void PrintTo(const ResolveCase &c, std::ostream *os) { *os << "'" << c.path << "' against '" << c.base << "'"; }
 
 class ResolvePathTest : public ::testing::TestWithParam<ResolveCase> {};
 
@@ -246,7 +248,7 @@ struct RelativeCase {
 };
 
 void PrintTo(const RelativeCase &c, std::ostream *os) {
-  *os << c.path << " against " << c.base << (c.dropDrive ? " dropping the drive" : "");
+  *os << "'" << c.path << "' against '" << c.base << "'" << (c.dropDrive ? " dropping the drive" : "");
 }
 
 class MakeRelativePathTest : public ::testing::TestWithParam<RelativeCase> {};
