@@ -8,7 +8,7 @@
 // Components that share one abort flag (ShareAbortWith) are all stopped by
 // one cancel, which ends Compress, Extract and SpanToDisks quietly after
 // OnAborted (CopyFileChecked raises EqcAborted). Other failures raise an
-// EQndrCompress (exceptions.h) and set Abort. Everything runs on the GUI
+// EQndrCompress (core/exceptions.h) and set Abort. Everything runs on the GUI
 // thread; after every block the application's message pump runs so that a
 // Cancel button can set Abort. It is a component: a stored script sets its
 // published properties and binds its events to the form's methods.
@@ -24,11 +24,11 @@
 
 #include <zlib.h>
 
-#include "archive_stream.h"
+#include "archive/archive_stream.h"
+#include "archive/file_header.h"
+#include "archive/version_resource.h"
 #include "classes.h"
 #include "controls.h"
-#include "file_header.h"
-#include "version_resource.h"
 
 namespace install {
 

@@ -8,11 +8,11 @@
 #endif
 
 #include "application.h"
-#include "archive_fixture.h"
-#include "qndr_compress.h"
+#include "archive/qndr_compress.h"
+#include "archive/tests/archive_fixture.h"
+#include "archive/version_resource.h"
+#include "core/units.h"
 #include "stream.h"
-#include "units.h"
-#include "version_resource.h"
 
 using namespace install;
 
