@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "qndr_compress.h"
+#include "archive/qndr_compress.h"
 
 using namespace install;
 

@@ -4,10 +4,10 @@
 #include <cmath>
 
 #include "application.h"
-#include "baseform.h"
-#include "exceptions.h"
-#include "install.h"
-#include "installfile.h"
+#include "core/baseform.h"
+#include "core/exceptions.h"
+#include "core/install.h"
+#include "items/installfile.h"
 #include "pageforms.h"
 
 namespace install {

@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "container.h"
-#include "events.h"
+#include "core/container.h"
+#include "core/events.h"
+#include "core/translator.h"
 #include "form.h"
 #include "pageregistry.h"
-#include "translator.h"
 
 namespace install {
 

@@ -1,9 +1,9 @@
 #include "pageforms.h"
 
 #include "application.h"
-#include "install.h"
-#include "netlocation.h"
-#include "qndr_compress.h"
+#include "archive/qndr_compress.h"
+#include "core/install.h"
+#include "distribution/netlocation.h"
 
 namespace install {
 

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "baseform.h"
+#include "core/baseform.h"
 #include "dialogs.h"
 
 namespace install {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "translator.h"
+#include "core/translator.h"
 
 namespace install {
 

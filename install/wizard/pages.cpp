@@ -2,12 +2,12 @@
 
 #include <windows.h>
 
-#include "exceptions.h"
-#include "filesystem.h"
-#include "folderdialog.h"
-#include "install.h"
-#include "registry.h"
-#include "support.h"
+#include "core/exceptions.h"
+#include "core/install.h"
+#include "core/support.h"
+#include "paths/filesystem.h"
+#include "paths/folderdialog.h"
+#include "paths/registry.h"
 
 namespace install {
 

@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "core/translator.h"
 #include "dialogs.h"
 #include "extctrls.h"
+#include "items/shelllinks.h"
 #include "pageforms.h"
 #include "rotatelabel.h"
-#include "shelllinks.h"
-#include "translator.h"
 
 namespace install {
 

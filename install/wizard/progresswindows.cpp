@@ -5,7 +5,7 @@
 #include <type_traits>
 
 #include "application.h"
-#include "exceptions.h"
+#include "core/exceptions.h"
 
 namespace install {
 

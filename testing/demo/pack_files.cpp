@@ -8,7 +8,7 @@
 #include <exception>
 #include <string>
 
-#include "qndr_compress.h"
+#include "archive/qndr_compress.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {

@@ -1,4 +1,4 @@
-#include "archive_stream.h"
+#include "archive/archive_stream.h"
 
 #include <climits>
 

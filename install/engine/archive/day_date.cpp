@@ -1,4 +1,4 @@
-#include "day_date.h"
+#include "archive/day_date.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,14 +1,14 @@
-#include "file_header.h"
+#include "archive/file_header.h"
 
 #include <bit>
 #include <cmath>
 #include <cstring>
 
-#include "exceptions.h"
-#include "support.h"
-#include "day_date.h"
+#include "archive/day_date.h"
+#include "archive/version_resource.h"
+#include "core/exceptions.h"
+#include "core/support.h"
 #include "os.h"
-#include "version_resource.h"
 
 namespace install {
 

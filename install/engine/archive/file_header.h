@@ -13,7 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "archive_stream.h"
+#include "archive/archive_stream.h"
 
 namespace install {
 

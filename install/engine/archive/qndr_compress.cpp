@@ -1,11 +1,11 @@
-#include "qndr_compress.h"
+#include "archive/qndr_compress.h"
 
 #include <cstdio>
 #include <stdexcept>
 
-#include "exceptions.h"
-#include "support.h"
-#include "day_date.h"
+#include "archive/day_date.h"
+#include "core/exceptions.h"
+#include "core/support.h"
 #include "os.h"
 
 namespace install {

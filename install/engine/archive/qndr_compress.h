@@ -12,7 +12,7 @@
 // OnAborted and raise EqcAborted (unless OnAborted raised already);
 // CopyFileChecked raises EqcAborted. A handler's EAbort ends Compress and
 // Extract the same way, without OnAborted. Other failures raise an
-// EQndrCompress (exceptions.h); Abort then reads true until this
+// EQndrCompress (core/exceptions.h); Abort then reads true until this
 // component's next operation starts, which it does not stop, nor any
 // other component. Everything runs on the GUI thread; after every block
 // the application's message pump runs so that a Cancel button can set
@@ -30,11 +30,11 @@
 
 #include <zlib.h>
 
-#include "archive_stream.h"
+#include "archive/archive_stream.h"
+#include "archive/file_header.h"
+#include "archive/version_resource.h"
 #include "classes.h"
 #include "controls.h"
-#include "file_header.h"
-#include "version_resource.h"
 
 namespace install {
 

@@ -5,7 +5,7 @@
 
 #include <climits>
 
-#include "version_resource.h"
+#include "archive/version_resource.h"
 
 namespace install {
 

@@ -1,7 +1,7 @@
 // The Windows build's version reader: the system's version API.
 #include <windows.h>
 
-#include "version_resource.h"
+#include "archive/version_resource.h"
 
 namespace install {
 

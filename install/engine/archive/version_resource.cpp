@@ -1,4 +1,4 @@
-#include "version_resource.h"
+#include "archive/version_resource.h"
 
 #include <cctype>
 #include <cerrno>
@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "support.h"
-#include "day_date.h"
+#include "archive/day_date.h"
+#include "core/support.h"
 
 namespace install {
 

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "application.h"
-#include "exceptions.h"
-#include "netlocation.h"
+#include "archive/qndr_compress.h"
+#include "core/exceptions.h"
+#include "distribution/netlocation.h"
 #include "pageforms.h"
-#include "qndr_compress.h"
 #include "wizardfixture.h"
 
 namespace wizard_test {

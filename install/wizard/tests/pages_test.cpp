@@ -9,9 +9,9 @@
 #include <sstream>
 
 #include "application.h"
-#include "exceptions.h"
+#include "core/exceptions.h"
+#include "paths/registry.h"
 #include "progresswindows.h"
-#include "registry.h"
 #include "wizardfixture.h"
 #include "wineview.h"
 

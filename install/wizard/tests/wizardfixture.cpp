@@ -1,7 +1,7 @@
 #include "wizardfixture.h"
 
 #include "application.h"
-#include "units.h"
+#include "core/units.h"
 #include "wizardunits.h"
 
 namespace wizard_test {

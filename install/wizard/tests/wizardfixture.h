@@ -15,8 +15,8 @@
 #include <string>
 #include <thread>
 
+#include "core/install.h"
 #include "dialogs.h"
-#include "install.h"
 #include "pageforms.h"
 #include "stdctrls.h"
 

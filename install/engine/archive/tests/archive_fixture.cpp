@@ -1,4 +1,4 @@
-#include "archive_fixture.h"
+#include "archive/tests/archive_fixture.h"
 
 #include <zlib.h>
 

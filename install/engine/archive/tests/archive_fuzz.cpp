@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <string>
 
-#include "archive_fixture.h"
-#include "qndr_compress.h"
+#include "archive/qndr_compress.h"
+#include "archive/tests/archive_fixture.h"
 
 using namespace install;
 

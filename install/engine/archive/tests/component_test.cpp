@@ -8,12 +8,12 @@
 #endif
 
 #include "application.h"
-#include "archive_fixture.h"
-#include "exceptions.h"
-#include "qndr_compress.h"
+#include "archive/qndr_compress.h"
+#include "archive/tests/archive_fixture.h"
+#include "archive/version_resource.h"
+#include "core/exceptions.h"
+#include "core/units.h"
 #include "stream.h"
-#include "units.h"
-#include "version_resource.h"
 
 using namespace install;
 

@@ -7,11 +7,11 @@
 #include <cstring>
 #include <filesystem>
 
-#include "exceptions.h"
-#include "archive_fixture.h"
-#include "day_date.h"
+#include "archive/day_date.h"
+#include "archive/qndr_compress.h"
+#include "archive/tests/archive_fixture.h"
+#include "core/exceptions.h"
 #include "os.h"
-#include "qndr_compress.h"
 
 using namespace install;
 

@@ -4,10 +4,10 @@
 // and damaged archives are refused with the component's errors.
 #include <gtest/gtest.h>
 
-#include "exceptions.h"
-#include "archive_fixture.h"
-#include "day_date.h"
-#include "qndr_compress.h"
+#include "archive/day_date.h"
+#include "archive/qndr_compress.h"
+#include "archive/tests/archive_fixture.h"
+#include "core/exceptions.h"
 
 using namespace install;
 

@@ -6,9 +6,9 @@
 
 #include <filesystem>
 
-#include "exceptions.h"
-#include "archive_fixture.h"
-#include "qndr_compress.h"
+#include "archive/qndr_compress.h"
+#include "archive/tests/archive_fixture.h"
+#include "core/exceptions.h"
 
 using namespace install;
 

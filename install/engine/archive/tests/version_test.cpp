@@ -5,11 +5,11 @@
 
 #include <map>
 
-#include "archive_fixture.h"
-#include "day_date.h"
+#include "archive/day_date.h"
+#include "archive/qndr_compress.h"
+#include "archive/tests/archive_fixture.h"
+#include "archive/version_resource.h"
 #include "os.h"
-#include "qndr_compress.h"
-#include "version_resource.h"
 
 using namespace install;
 

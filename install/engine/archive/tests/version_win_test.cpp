@@ -2,10 +2,10 @@
 // with version resources, and the overwrite rule between real files.
 #include <gtest/gtest.h>
 
-#include "archive_fixture.h"
-#include "support.h"
-#include "qndr_compress.h"
-#include "version_resource.h"
+#include "archive/qndr_compress.h"
+#include "archive/tests/archive_fixture.h"
+#include "archive/version_resource.h"
+#include "core/support.h"
 
 using namespace install;
 

@@ -1,0 +1,290 @@
+// TCustomInstall / TInstall: the engine, root of the install script's tree.
+// At most one exists. After the script is loaded it reads the command line,
+// finds the loader directory, picks the install type and the mode of this
+// start; a normal installation runs on the main form's first activation.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/commandline.h"
+#include "core/container.h"
+#include "core/launcher.h"
+#include "core/translator.h"
+#include "form.h"
+#include "items/filecontainer.h"
+#include "items/uninstall.h"
+
+namespace install {
+
+using TNotifyEvent = forms::TNotifyEvent;
+// A handler that may veto what comes next by clearing the flag (for the
+// user's cancel: whether it ends the installation).
+using TVetoEvent = std::function<void(forms::TComponent* sender, bool& go_on)>;
+using TBeforeRunFileEvent = std::function<void(forms::TComponent* sender, TCustomInstallFile* file, bool& run)>;
+// Asks the system to restart Windows with these ExitWindowsEx flags and
+// reason; true when the system took the request.
+using TExitWindowsHandler = std::function<bool(uint32_t flags, uint32_t reason)>;
+// The routine RebootWindows hands the request to: ExitWindowsEx unless a
+// test put its own in place (nullptr restores the system's).
+void SetExitWindowsHandler(TExitWindowsHandler handler);
+bool ExitWindowsRequest(uint32_t flags, uint32_t reason);
+// ExitWindowsEx itself (false where there is no Windows).
+bool SystemExitWindows(uint32_t flags, uint32_t reason);
+
+// The arguments of this program (its own name first), set by the program's
+// entry before the main form is made.
+void SetProgramArguments(std::vector<std::string> arguments);
+const std::vector<std::string>& ProgramArguments();
+// The program's own file: the executable, or the library the engine runs in.
+std::string ProgramFileName();
+
+// Settings of a distribution build, stored with the script. The build takes
+// its directory from BUILD.INF and reads none of these.
+class TBuildInfo : public forms::TPersistent {
+  FORMS_CLASS(TBuildInfo)
+public:
+  bool AddUninstallOnCreate = true;
+  std::string AppName;
+  std::string AppURL;
+  std::string BuildDirectory = "c:\\build";
+  std::string CredentialsFile;
+  std::string OCXName;
+  std::string PrivateKeyFile;
+  bool SignCode = false;
+  std::string URLPath;
+};
+
+// The install record of this setup file (see FindInstallRecordKey): the
+// full key path under HKEY_LOCAL_MACHINE, empty when there is none.
+const std::string& InstallRecordKey();
+void SetInstallRecordKey(const std::string& key);
+// The start time of the current run, a day-count date-time.
+double RunStartTime();
+// Takes the present time as the start of the run.
+void StartRunClock();
+
+// Codes of the unfinished list: what a run after the reboot does with an
+// entry.
+constexpr int kUnfinishedResume = 0;      // ResumeUnfinished of the container of that Name
+constexpr int kUnfinishedDeleteFile = 1;  // delete the file of that path
+
+class TCustomInstall : public TFileContainer {
+  FORMS_CLASS(TCustomInstall)
+public:
+  // The single engine, or none.
+  static TCustomInstall* Instance();
+
+  void Create(forms::TComponent* owner) override;
+  void Destroy() override;
+  void Loaded() override;
+  void Notification(forms::TComponent* component, forms::TOperation operation) override;
+  // Runs the mode Loaded chose, once every component of the script is loaded.
+  void AfterLoaded() override;
+  int RegisteredType() const override { return 1000; }
+  // The engine names no destination for others: it is the main install.
+  bool WantsPathSpecifier() const override { return false; }
+  // Fills the command-line flags from the program's arguments.
+  virtual void ParseCommandLine();
+  // The handler put in place of the main form's OnActivate.
+  void FirstActivate(forms::TComponent* sender);
+  // The wizard's Cancel: true unless OnUserAbort says otherwise.
+  virtual bool ConfirmUserAbort();
+
+  bool AutoMaximizeWindow() const { return auto_maximize_window_; }
+  void SetAutoMaximizeWindow(bool v);
+  bool HideMainForm() const { return hide_main_form_; }
+  void SetHideMainForm(bool v);
+  TBuildInfo& BuildInfo() { return build_info_; }
+  TInstallInformation& Information() { return information_; }
+  TRegistrationInformation& RegistrationInformation() { return registration_information_; }
+  TControlPanelExtensionInformation& Win2KExtendedInformation() { return win2k_extended_information_; }
+  bool NoUninstall() const { return no_uninstall_; }
+  void SetNoUninstall(bool v) { no_uninstall_ = v; }
+  forms::TStringList& PresetupFiles() { return presetup_files_; }
+  // Drops the blank lines, then copies.
+  void SetPresetupFiles(const forms::TStringList& files);
+  bool Reboot() const { return reboot_; }
+  void SetReboot(bool v) { reboot_ = v; }
+  bool RunAutomatic() const { return run_automatic_; }
+  void SetRunAutomatic(bool v) { run_automatic_ = v; }
+  bool UseLoadingProgram() const { return use_loading_program_; }
+  // Set outside loading, the main archive becomes the engine's archive.
+  void SetUseLoadingProgram(bool v);
+  void SetOnAfterInitialized(TNotifyEvent h) { on_after_initialized_ = std::move(h); }
+  const TNotifyEvent& OnAfterInitialized() const { return on_after_initialized_; }
+  void SetOnUserAbort(TVetoEvent h) { on_user_abort_ = std::move(h); }
+
+  const CommandLineFlags& Flags() const { return flags_; }
+  const std::string& LoaderDirectory() const { return loader_directory_; }
+  forms::TForm* MainForm() const { return main_form_; }
+  bool FirstActivationDone() const { return first_activation_done_; }
+  bool Running() const { return running_; }
+  bool Aborted() const { return aborted_; }
+
+  // Install records (the registry key of this setup file under
+  // "\SOFTWARE\ZUV\Install"): found by the setup file's size and date,
+  // made with the lowest free "Install%d" when create is set; empty when
+  // there is none.
+  virtual std::string FindInstallRecordKey(bool create);
+  // The unfinished list of the install record: entries "name;code". These
+  // raise IEInstall when there is no install record.
+  virtual void AddUnfinished(const std::string& name, int code);
+  virtual void ReadUnfinishedList(forms::TStringList& list);
+  virtual void ClearUnfinished();
+  // Entries added to the unfinished list by this run.
+  int32_t InUseCount() const { return in_use_count_; }
+  // Writes the RunOnce value that starts this installer with -r at the
+  // next start of Windows; raises IEInstall when it cannot.
+  virtual void RegisterResumeOnReboot();
+  // Restarts Windows; on failure OnFailedReboot or a message to the user.
+  void RebootWindows();
+  // The translator's language, kept in the install record over a reboot.
+  void SaveLanguage();
+  TQndrLanguage LoadLanguage();
+  // Removes the install record with the archives it recorded.
+  virtual void CleanupInstallRecord();
+  // The run after a reboot (flag r): works through the unfinished list of
+  // the install record, then ends as a good installation.
+  void ResumeUnfinished() override;
+
+  // The installation run: from the install record and the archive
+  // information through the wizard, the file tree and the typed passes to
+  // the end notifications, the reboot or the clean-up.
+  void Process() override;
+  // Once per program run: OnBeforeReadArchiveInfo, -984, the files'
+  // archive information, OnAfterReadArchiveInfo, -983.
+  void ReadArchiveInfo() override;
+  // One typed pass: every container of the type, in creation order, with
+  // the status text shown while it runs.
+  virtual void ProcessRegisteredType(int type, const std::string& status_text);
+  virtual void NotifyGoodInstall();
+  virtual void NotifyBadInstall();
+  // Empties and removes the loader directory (with -c, not with -d) and
+  // prepares the batch that removes the installer once it has ended.
+  virtual void CleanupLoader();
+  // Starts the files marked to run after installation, in file-list order.
+  virtual void RunAfterInstallFiles();
+  // The application's exception handler: a failure while the run is going
+  // ends it as a bad installation.
+  virtual void HandleInstallException(forms::TComponent* sender, const std::exception& error);
+  // Ends the application unless OnBeforeShutdown vetoes; true when vetoed.
+  bool Shutdown();
+  bool BatchPrepared() const { return batch_prepared_; }
+  const std::string& BatchFile() const { return batch_file_; }
+
+  void SetOnAfterNotifyBadInstall(TNotifyEvent h) { on_after_notify_bad_install_ = std::move(h); }
+  void SetOnAfterNotifyGoodInstall(TNotifyEvent h) { on_after_notify_good_install_ = std::move(h); }
+  void SetOnAfterReadArchiveInfo(TNotifyEvent h) { on_after_read_archive_info_ = std::move(h); }
+  void SetOnBeforeReadArchiveInfo(TNotifyEvent h) { on_before_read_archive_info_ = std::move(h); }
+  void SetOnBeforeNotifyBadInstall(TNotifyEvent h) { on_before_notify_bad_install_ = std::move(h); }
+  void SetOnBeforeNotifyGoodInstall(TNotifyEvent h) { on_before_notify_good_install_ = std::move(h); }
+  void SetOnBeforeReboot(TVetoEvent h) { on_before_reboot_ = std::move(h); }
+  void SetOnBeforeRunFile(TBeforeRunFileEvent h) { on_before_run_file_ = std::move(h); }
+  void SetOnBeforeShutdown(TVetoEvent h) { on_before_shutdown_ = std::move(h); }
+  void SetOnBeforeCleanup(TVetoEvent h) { on_before_cleanup_ = std::move(h); }
+  void SetOnFailedReboot(TNotifyEvent h) { on_failed_reboot_ = std::move(h); }
+
+  // The "-f" mode: copies the installation from the self-extracting file
+  // to floppy disks in target (setup.exe, setup.1, files.1 spanned over as
+  // many disks as it needs); a failure is shown in a plain message box.
+  // Then the application ends.
+  void CopyToFloppies(const std::string& target);
+  // The copy itself; raises what fails.
+  void CopyInstallationToFloppies(const std::string& target);
+  // Asks for disk n; Cancel raises IEInstall "Aborted by user".
+  void ShowDiskPrompt(TQndrCompress* sender, int32_t disk, std::string& path);
+
+protected:
+  // The install record's unfinished list; raises IEInstall without a record.
+  static std::string UnfinishedKey();
+
+private:
+  enum class Mode { None, Build, Floppy, Resume, FirstActivation };
+  void RunSequence();
+  void InstallObjects();
+  void EndRun();
+  void ResumeEntry(const std::string& entry);
+  void TerminateApplication();
+  void PrepareCleanupBatch();
+  void RunCleanupBatch();
+  // Asks the system for the restart; false when it refuses.
+  bool RequestReboot();
+  // Starts the program the launcher names, as the platform can.
+  static void LaunchProgram(TProgramLauncher& launcher);
+  void ChooseInstallType();
+  void ChooseMode();
+  void RestoreActivateHandler();
+
+  bool auto_maximize_window_ = true;
+  bool hide_main_form_ = false;
+  TBuildInfo build_info_;
+  TInstallInformation information_;
+  TRegistrationInformation registration_information_;
+  TControlPanelExtensionInformation win2k_extended_information_{this};
+  bool no_uninstall_ = false;
+  forms::TStringList presetup_files_;
+  bool reboot_ = false;
+  bool run_automatic_ = true;
+  bool use_loading_program_ = true;
+  TNotifyEvent on_after_initialized_;
+  TVetoEvent on_user_abort_;
+
+  CommandLineFlags flags_;
+  std::string loader_directory_;
+  forms::TForm* main_form_ = nullptr;
+  TNotifyEvent saved_on_activate_;
+  bool activate_handler_installed_ = false;
+  bool first_activation_done_ = false;
+  bool running_ = false;
+  bool aborted_ = false;
+  int32_t in_use_count_ = 0;
+  bool batch_prepared_ = false;
+  bool archive_info_read_ = false;
+  std::string batch_file_;
+  TNotifyEvent on_after_notify_bad_install_;
+  TNotifyEvent on_after_notify_good_install_;
+  TNotifyEvent on_after_read_archive_info_;
+  TNotifyEvent on_before_read_archive_info_;
+  TNotifyEvent on_before_notify_bad_install_;
+  TNotifyEvent on_before_notify_good_install_;
+  TVetoEvent on_before_reboot_;
+  TBeforeRunFileEvent on_before_run_file_;
+  TVetoEvent on_before_shutdown_;
+  TVetoEvent on_before_cleanup_;
+  TNotifyEvent on_failed_reboot_;
+  Mode mode_ = Mode::None;
+};
+
+class TInstall : public TCustomInstall {
+  FORMS_CLASS(TInstall)
+};
+
+// What decides whether the script's system updaters run: the platform and
+// version of Windows, whether the shell-folder library is already there and
+// the installed common-controls version (major << 16 | minor).
+struct UpdaterFacts {
+  bool nt_platform = false;
+  uint32_t major_version = 0;
+  bool shell_folder_library_loads = false;
+  uint32_t common_controls_version = 0;
+};
+
+// The main form of the setup program: it carries the install script.
+class TInstallMainForm : public forms::TForm {
+  FORMS_CLASS(TInstallMainForm)
+public:
+  void Create(forms::TComponent* owner) override;
+  // The shell-folder update program runs only where the system lacks the
+  // library; the common-controls update only below version 4.71, quietly.
+  // An updater the script does not hold is skipped.
+  void ChooseUpdaters(const UpdaterFacts& facts);
+#ifdef _WIN32
+  // The script's after-initialized handler: ChooseUpdaters for this system.
+  void Install1AfterInitialized(forms::TComponent* sender);
+#endif
+};
+
+}  // namespace install

@@ -1,0 +1,34 @@
+#include "testing/moved_keys.h"
+
+#include <gtest/gtest.h>
+
+#include "paths/registry.h"
+
+namespace install_test {
+
+std::string CurrentTestName() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
+
+MovedRootKeys::MovedRootKeys(const std::string& name, std::initializer_list<HKEY> roots)
+    : base_("Software\\NetmonTests\\" + name + std::to_string(GetCurrentProcessId())) {
+  install::DeleteRegistryKeyTree(install::hkCurrentUser, "\\" + base_);
+  // Every stand-in is made before any predefined key moves: HKCU may be one.
+  moved_ = true;
+  for (HKEY root : roots) {
+    HKEY key = nullptr;
+    std::string path = base_ + "\\" + std::to_string(reinterpret_cast<uintptr_t>(root) & 0xFF);
+    moved_ = moved_ && RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                       nullptr) == ERROR_SUCCESS;
+    stand_ins_[root] = key;
+  }
+  for (auto [root, key] : stand_ins_) moved_ = moved_ && key && RegOverridePredefKey(root, key) == ERROR_SUCCESS;
+}
+
+MovedRootKeys::~MovedRootKeys() {
+  for (auto [root, key] : stand_ins_) {
+    RegOverridePredefKey(root, nullptr);
+    if (key) RegCloseKey(key);
+  }
+  install::DeleteRegistryKeyTree(install::hkCurrentUser, "\\" + base_);
+}
+
+}  // namespace install_test
