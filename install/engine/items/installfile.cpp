@@ -500,7 +500,9 @@ void TCustomInstallFile::Extract() {
       archive->SetOnNewDisk(nullptr);
       archive->SetOnStatus(nullptr);
       archive->SetOnAborted(nullptr);
-      if (archive->Abort() && SharedArchive()) SharedArchive()->SetAbort(true);
+      // A cancel during the extraction is already the shared component's:
+      // a private one shares its abort flag (ArchiveFor). A failure is not
+      // a cancel and stops no later file.
       if (is_private) Free(archive);
     }
   } release{archive, is_private};

@@ -140,6 +140,22 @@ TEST_F(InstallFiles, ACancelDuringExtractionEndsTheInstallAsTheUsersAbort) {
   SharedArchive()->SetAbort(false);
 }
 
+// A file missing from its archive fails alone: the next file still comes
+// out of the archive, and nothing takes the failure for the user's cancel.
+TEST_F(InstallFiles, AFailedExtractionStopsNoLaterFile) {
+  TInstallDirectory* directory = Directory("Programs");
+  TInstallFile* missing = File("IFmissing", "missing.dat", directory);
+  TInstallFile* present = File("IFpresent", "present.dat", directory);
+  Source("missing.dat", 100);
+  Source("present.dat", 100);
+  Pack(present);
+  EXPECT_THROW(missing->Process(), EQndrCompress);
+  EXPECT_FALSE(SharedArchive()->Abort());
+  present->Process();
+  EXPECT_TRUE(present->Installed());
+  EXPECT_TRUE(FileExists(AddTrailingPathDelimiter(dest_) + "present.dat"));
+}
+
 // A disk set whose second disk is not beside the first: the file's handler
 // names where it is, or the user inserts it; Cancel ends the installation.
 class NewDisk : public FileTreeTest {
