@@ -128,8 +128,14 @@ bool DeleteFileNamed(const std::string& path) { return std::remove(path.c_str())
 bool SaveTextFile(const std::string& path, const std::string& text) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) return false;
+  // Unbuffered, the write itself tells of a full disk: a buffered one
+  // would learn of it only when closing, which some C libraries do not
+  // report.
+  std::setvbuf(file, nullptr, _IONBF, 0);
   bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  return std::fclose(file) == 0 && written;
+  written = std::fclose(file) == 0 && written;
+  if (!written) std::remove(path.c_str());
+  return written;
 }
 
 EOleError::EOleError(int32_t result)

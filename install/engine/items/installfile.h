@@ -283,7 +283,16 @@ private:
 // be asked).
 bool AskUserBySystem(const std::string& text, TQuestion kind);
 
-// Writes text into a new file at path; false when it cannot be written.
+#ifdef _WIN32
+// Asks the system to move from onto to at the next start (MoveFileExA,
+// replacing, delayed until the reboot); true when the system took it. A
+// test may put its own answer in place; nullptr restores the system's.
+using TDelayedMoveHandler = std::function<bool(const std::string& from, const std::string& to)>;
+void SetDelayedMoveHandler(TDelayedMoveHandler handler);
+#endif
+
+// Writes text into a new file at path; false when it cannot be written
+// whole (nothing is left at path then).
 bool SaveTextFile(const std::string& path, const std::string& text);
 
 // The file's date (day-count) and size; false when it cannot be opened.
