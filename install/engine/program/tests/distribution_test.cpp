@@ -5,9 +5,6 @@
 // the test's own SHA-1, the archives read back member by member with the
 // test's own reader. Drive R: is a read-only disk and A: a floppy, both
 // mounted around these tests.
-// Registry calls of Windows Vista and later (RegGetValue, RegDeleteTree).
-#undef _WIN32_WINNT
-#define _WIN32_WINNT 0x0600
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -21,35 +18,13 @@
 #include "archive/tests/archive_fixture.h"
 #include "distribution/tests/distribution_fixture.h"
 #include "installer_user.h"
+#include "product.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using installer_user::Outcome;
-
-fs::path BesideTheTest(const char* name) {
-  char program[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, program, sizeof program);
-  return fs::path(program).parent_path() / name;
-}
-
-std::string RegistryText(HKEY root, const char* key, const char* value) {
-  char data[MAX_PATH] = {};
-  DWORD size = sizeof data;
-  if (RegGetValueA(root, key, value, RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS) return "";
-  return data;
-}
-
-const char* const kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Network Monitor";
-
-// The product's files as the install script names them (IncludeFromDir and
-// FileName, relative to the folder the build runs in) with the script's
-// file identifiers.
-struct ProductFile {
-  const char* name;
-  int32_t id;
-  std::string data;
-};
+using product::BesideTheTest;
 
 class Distribution : public ::testing::Test {
 protected:
@@ -57,13 +32,8 @@ protected:
     stage_ = vendor_.path();
     dist_ = stage_ / "dist";
     fs::copy_file(BesideTheTest("install.exe"), stage_ / "install.exe");
-    files_ = {{"Redist\\ShFolder.Exe", 0, "MZ shell folders"},
-              {"Redist\\50ComUpd.Exe", 1, "MZ common controls"},
-              {"Bin\\dmwclient.dll", 2, "MZ trend agent " + fixture::TextData(20000, 2)},
-              {"Bin\\polyprobe.dll", 3, "MZ service monitor"},
-              {"Bin\\pagerwire.dll", 4, "MZ messaging"},
-              {"Bin\\tipcaster.ocx", 5, fixture::ReadFile(BesideTheTest("install_program_regserver.dll"))}};
-    for (const ProductFile& file : files_) {
+    files_ = product::Files();
+    for (const product::File& file : files_) {
       fs::create_directories((stage_ / file.name).parent_path());
       fixture::WriteFile(stage_ / file.name, file.data);
     }
@@ -109,7 +79,7 @@ protected:
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\ZUV\\Install", 0, KEY_READ, &key) != ERROR_SUCCESS) return records;
     char name[256];
     for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i) {
-      std::string path = RegistryText(key, name, "Path");
+      std::string path = product::RegistryText(key, name, "Path");
       if (path.rfind(user_temp_.path().string(), 0) == 0) records.push_back(name);
     }
     RegCloseKey(key);
@@ -127,7 +97,7 @@ protected:
 
   fixture::TempDir vendor_, user_temp_;
   fs::path stage_, dist_;
-  std::vector<ProductFile> files_;
+  std::vector<product::File> files_;
 };
 
 TEST_F(Distribution, TheBuildMakesASelfExtractingSetupFromBuildInf) {
@@ -156,7 +126,7 @@ TEST_F(Distribution, TheBuildMakesASelfExtractingSetupFromBuildInf) {
   EXPECT_TRUE(installer[0].data == fixture::ReadFile(stage_ / "install.exe"));
   std::map<std::string, fixture::Member> members = fixture::MembersByName(dist_ / "files.1");
   ASSERT_EQ(members.size(), files_.size());
-  for (const ProductFile& file : files_) {
+  for (const product::File& file : files_) {
     ASSERT_EQ(members.count(file.name), 1u) << file.name;
     EXPECT_EQ(members[file.name].fileID, file.id) << file.name;
     EXPECT_TRUE(members[file.name].data == file.data) << file.name;
@@ -201,35 +171,19 @@ TEST_F(Distribution, AFailedBuildSaysWhyAndLeavesNoDistribution) {
 
 TEST_F(Distribution, AUserInstallsTheProductFromSetupExe) {
   BuildTheDistribution();
-  RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\NetmonTests", "ProgramTestRegistered");
-  RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstallKey);
+  product::Forget();
 
   Outcome outcome = RunSetup(dist_ / "setup.exe");
 
-  EXPECT_EQ(outcome.pages, (std::vector<std::string>{"Welcome", "Choose Destination Location",
-                                                      "Select folder in start menu", "Setup complete"}));
+  EXPECT_EQ(outcome.pages, product::kWizardPages);
   EXPECT_EQ(outcome.box_text, "");
   EXPECT_EQ(outcome.exit_code, 0u);
-  char program_files[MAX_PATH] = {};
-  ExpandEnvironmentStringsA("%ProgramFiles%", program_files, sizeof program_files);
-  fs::path product = fs::path(program_files) / "ZUV";
-  for (const ProductFile& file : files_) {
-    std::string name = file.name;
-    if (name.rfind("Bin\\", 0) == 0) {
-      EXPECT_TRUE(fixture::ReadFile(product / name.substr(4)) == file.data) << name;
-    }
-  }
-  EXPECT_EQ(fixture::ReadFile(product / "Updates" / "ShFolder.Exe"), "MZ shell folders");
-  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\NetmonTests", "ProgramTestRegistered"),
-            (product / "tipcaster.ocx").string());
+  product::ExpectInstalled(files_);
   // The installer's folder went with the end of the installation, and so
   // did its install record.
   EXPECT_EQ(LoaderFolders(), std::vector<std::string>{});
   EXPECT_EQ(RecordsOfTheLoadersInstaller(), std::vector<std::string>{});
-  RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstallKey);
-  RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\NetmonTests", "ProgramTestRegistered");
-  std::error_code ignored;
-  fs::remove_all(product, ignored);
+  product::Forget();
 }
 
 TEST_F(Distribution, ADamagedSetupExeIsRefused) {
