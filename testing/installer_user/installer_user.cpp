@@ -8,10 +8,10 @@
 namespace installer_user {
 namespace {
 
-// The process and every process it started, directly or through others:
-// a loader's installer shows the windows the user sees.
 using Processes = std::vector<DWORD>;
 
+// The process and every process it started, directly or through others:
+// a loader's installer shows the windows the user sees.
 Processes ProcessTree(DWORD root) {
   Processes tree{root};
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
