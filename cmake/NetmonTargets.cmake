@@ -77,6 +77,16 @@ function(netmon_def_for_target out def)
   set(${out} ${generated} PARENT_SCOPE)
 endfunction()
 
+# netmon_shipped(target)
+# A program or library of the product: on Windows it is linked without its
+# symbols and debug information, for the distribution carries it to every
+# user.
+function(netmon_shipped target)
+  if(WIN32)
+    target_link_options(${target} PRIVATE -s)
+  endif()
+endfunction()
+
 # netmon_shared_library(name DEF file.def SOURCES ... [LIBS ...])
 # A C library: on Windows the module-definition file fixes the export names
 # exactly; natively only symbols marked for export are visible and the
@@ -88,6 +98,7 @@ function(netmon_shared_library name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS})
   set_target_properties(${name} PROPERTIES PREFIX "" C_VISIBILITY_PRESET hidden
                         CXX_VISIBILITY_PRESET hidden)
+  netmon_shipped(${name})
   if(WIN32)
     netmon_def_for_target(def ${ARG_DEF})
     target_sources(${name} PRIVATE ${def})

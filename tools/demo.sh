@@ -1,17 +1,20 @@
 #!/bin/bash
-# Shows the main job end to end, as a user would see it: builds the Windows
-# programs if needed, stages a build folder with the setup program and the
-# product's files, lays out the distribution, installs the product from it
-# under Wine (in a fresh prefix of its own under build/demo, never ~/.wine)
-# and shows what the installation left on the system: the installed files,
-# the product's Add/Remove Programs key with its uninstall lists, the
-# Start-menu folder and the control's COM registration.
+# Shows the main job end to end, as its vendor and a user meet it: builds
+# the Windows programs if needed, stages the vendor's build folder (the
+# setup program, BUILD.INF and the product's files), builds the
+# distribution with install.exe -b, lists what the build made, installs
+# the product from setup.exe under Wine (in a fresh prefix of its own under
+# build/demo, never ~/.wine) and shows what the installation left on the
+# system: the installed files, the product's Add/Remove Programs key with
+# its uninstall lists, the Start-menu folder and the control's COM
+# registration.
 #
-# The distribution is laid out with the installer's own archive component
-# (testing/demo/pack_files.cpp): files.1 holds the product's files under
-# the member names and file identifiers of the install script, and the
-# setup program stands beside it. A small program (testing/demo/demo_user)
-# plays the user: it goes through the wizard taking every default.
+# The build finds the loader program in the installer library, the folder
+# of the development environment's library search path (here the registry
+# value HKLM\Software\TORV\Q32V52 SearchPath) that holds Q32V52.TXT. A
+# small program (testing/demo/demo_user) plays the vendor and the user: it
+# starts the program, presses OK on a message box and goes through the
+# wizard taking every default.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -38,6 +41,7 @@ root="$PWD"
 bin="$root/build/$build/bin"
 demo="$root/build/demo"
 stage="$demo/build-folder"
+library="$demo/installer-library"
 dist="$demo/distribution"
 
 export WINEPREFIX="$demo/wineprefix"
@@ -55,16 +59,31 @@ trap stop_wineserver EXIT
 
 # Runs a command under Wine with its Windows-side output made readable.
 run() { "$wine" "$@" 2>/dev/null | tr -d '\r'; }
+# The Windows name of a path.
+windows_path() { "$wine" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+# The files below a folder with their sizes.
+list_files() {
+  (cd "$1" && find . -type f | sort | while read -r file; do
+    printf '  %-32s %9d bytes\n' "${file#./}" "$(stat -c %s "$file")"
+  done)
+}
 
 step "Build the Windows programs"
 export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-3}"
 [ -f "build/$build/build.ninja" ] || cmake --preset "$build" >/dev/null
-cmake --build --preset "$build" --target install_program dmwclient polyprobe pagerwire tipcaster \
-  demo_updater_standin demo_pack_files demo_user | tail -n 1
+cmake --build --preset "$build" --target install_program install_loader dmwclient polyprobe pagerwire tipcaster \
+  demo_updater_standin demo_user | tail -n 1
 
-step "Stage the build folder $stage"
+step "Fresh Wine prefix $WINEPREFIX"
 rm -rf "$demo"
-mkdir -p "$stage/Bin" "$stage/Redist" "$dist"
+mkdir -p "$demo"
+"$wine" wineboot -i >/dev/null 2>&1
+"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+wineserver -w
+wineserver -p
+
+step "Stage the vendor's build folder $stage"
+mkdir -p "$stage/Bin" "$stage/Redist"
 cp "$bin/install.exe" "$stage/"
 for deliverable in dmwclient.dll polyprobe.dll pagerwire.dll tipcaster.ocx; do
   cp "$bin/$deliverable" "$stage/Bin/"
@@ -72,38 +91,38 @@ done
 # The system updaters are third-party programs: stand-ins that do nothing.
 cp "$bin/demo_updater_standin.exe" "$stage/Redist/ShFolder.Exe"
 cp "$bin/demo_updater_standin.exe" "$stage/Redist/50ComUpd.Exe"
-(cd "$stage" && find . -type f | sort | sed 's|^\./|  |')
+# BUILD.INF: its first line is the build directory.
+printf '%s\r\n' "$(windows_path "$dist")" >"$stage/BUILD.INF"
+list_files "$stage"
+echo "  BUILD.INF: $(head -n 1 "$stage/BUILD.INF" | tr -d '\r')"
 
-step "Fresh Wine prefix $WINEPREFIX"
-"$wine" wineboot -i >/dev/null 2>&1
-"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-wineserver -w
-wineserver -p
+step "The installer library $library, in the library search path"
+mkdir -p "$library"
+cp "$bin/QuendricLoadProgram.exe" "$bin/Q32V52.TXT" "$library/"
+list_files "$library"
+run reg add 'HKLM\Software\TORV\Q32V52' /v SearchPath /d "$(windows_path "$library")" /f | sed 's/^/  /'
 
-step "Lay out the distribution $dist"
-# Member names and file identifiers as the install script gives them.
-(cd "$stage" && run "$bin/demo_pack_files.exe" "$("$wine" winepath -w "$dist/files.1")" \
-  0='Redist\ShFolder.Exe' 1='Redist\50ComUpd.Exe' \
-  2='Bin\dmwclient.dll' 3='Bin\polyprobe.dll' 4='Bin\pagerwire.dll' 5='Bin\tipcaster.ocx')
-cp "$stage/install.exe" "$dist/"
-(cd "$dist" && ls -l | tail -n +2 | awk '{printf "  %-12s %9d bytes\n", $9, $5}')
-
-# The setup program is started as its loader starts it: with the folder
-# that holds the distribution.
-loader_dir=$("$wine" winepath -w "$dist")
-step "Install from the distribution: install.exe -s$loader_dir"
+step "Build the distribution: install.exe -b"
 status=0
-(cd "$dist" && timeout 180 "$wine" "$bin/demo_user.exe" "$("$wine" winepath -w "$dist/install.exe")" "-s$loader_dir" \
+(cd "$stage" && timeout 180 "$wine" "$bin/demo_user.exe" "$(windows_path "$stage/install.exe")" -b \
   2>/dev/null | tr -d '\r') || status=$?
-echo "  install.exe ended with exit code $status"
+echo "  install.exe -b ended with exit code $status"
+[ "$status" = 0 ] || exit "$status"
+list_files "$dist"
+
+step "Install as a user: setup.exe"
+temp=$("$wine" winepath -u "$(run cmd /c echo '%TEMP%')" 2>/dev/null)
+(cd "$demo" && timeout 180 "$wine" "$bin/demo_user.exe" "$(windows_path "$dist/setup.exe")" \
+  2>/dev/null | tr -d '\r') || status=$?
+echo "  setup.exe ended with exit code $status"
+left=$(find "$temp" -maxdepth 1 -type d -name 'stp*' 2>/dev/null | wc -l)
+echo "  setup's folders left in the temporary folder: $left"
 
 program_files=$(run cmd /c echo '%ProgramFiles%')
 product=$("$wine" winepath -u "$program_files\\ZUV" 2>/dev/null)
 step "Installed files in $program_files\\ZUV"
 if [ -d "$product" ]; then
-  (cd "$product" && find . -type f | sort | while read -r file; do
-    printf '  %-24s %9d bytes\n' "${file#./}" "$(stat -c %s "$file")"
-  done)
+  list_files "$product"
 else
   echo "  (the folder was not made)"
 fi

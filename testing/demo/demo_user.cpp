@@ -1,6 +1,7 @@
-// The user of `make demo`: starts the setup program with the command line
-// that follows its own name, goes through the wizard taking every default
-// and tells what it saw. Ends with the setup program's exit code.
+// The vendor and the user of `make demo`: starts the program with the
+// command line that follows its own name (install.exe -b, setup.exe),
+// presses OK on a message box, goes through the wizard taking every default
+// and tells what it saw. Ends with the program's exit code.
 #include <windows.h>
 
 #include <cstdio>

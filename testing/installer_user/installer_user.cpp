@@ -1,22 +1,50 @@
 #include "installer_user.h"
 
+#include <tlhelp32.h>
+
+#include <algorithm>
 #include <string>
 
 namespace installer_user {
 namespace {
 
+using Processes = std::vector<DWORD>;
+
+// The process and every process it started, directly or through others:
+// a loader's installer shows the windows the user sees.
+Processes ProcessTree(DWORD root) {
+  Processes tree{root};
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return tree;
+  std::vector<PROCESSENTRY32> entries;
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+    entries.push_back(entry);
+  CloseHandle(snapshot);
+  for (size_t known = 0; known < tree.size(); ++known)
+    for (const PROCESSENTRY32& e : entries)
+      if (e.th32ParentProcessID == tree[known] && std::find(tree.begin(), tree.end(), e.th32ProcessID) == tree.end())
+        tree.push_back(e.th32ProcessID);
+  return tree;
+}
+
+bool Owns(const Processes& processes, HWND window) {
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  return std::find(processes.begin(), processes.end(), owner) != processes.end();
+}
+
 struct BoxSearch {
-  DWORD process_id;
+  Processes processes;
   HWND box = nullptr;
 };
 
 BOOL CALLBACK FindBox(HWND window, LPARAM context) {
   auto* search = reinterpret_cast<BoxSearch*>(context);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
   char class_name[32] = {};
   GetClassNameA(window, class_name, sizeof class_name);
-  if (owner == search->process_id && std::string(class_name) == "#32770" && IsWindowVisible(window)) {
+  if (Owns(search->processes, window) && std::string(class_name) == "#32770" && IsWindowVisible(window)) {
     search->box = window;
     return FALSE;
   }
@@ -24,7 +52,7 @@ BOOL CALLBACK FindBox(HWND window, LPARAM context) {
 }
 
 struct WizardSearch {
-  DWORD process_id;
+  Processes processes;
   HWND host = nullptr;
   HWND button = nullptr;
 };
@@ -47,9 +75,7 @@ BOOL CALLBACK FindGoOnButton(HWND child, LPARAM context) {
 // A visible window of the process that offers the user a way on.
 BOOL CALLBACK FindWizardPage(HWND window, LPARAM context) {
   auto* search = reinterpret_cast<WizardSearch*>(context);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (owner != search->process_id || !IsWindowVisible(window)) return TRUE;
+  if (!Owns(search->processes, window) || !IsWindowVisible(window)) return TRUE;
   EnumChildWindows(window, FindGoOnButton, context);
   if (!search->button) return TRUE;
   search->host = window;
@@ -58,8 +84,8 @@ BOOL CALLBACK FindWizardPage(HWND window, LPARAM context) {
 
 // Goes on through the wizard as a user who takes every default: presses
 // Next or Finish on the page that shows and notes the page's caption.
-void TakeTheDefaults(DWORD process_id, Outcome& outcome) {
-  WizardSearch search{process_id};
+void TakeTheDefaults(const Processes& processes, Outcome& outcome) {
+  WizardSearch search{processes};
   EnumWindows(FindWizardPage, reinterpret_cast<LPARAM>(&search));
   if (!search.button) return;
   char caption[128] = {};
@@ -71,13 +97,14 @@ void TakeTheDefaults(DWORD process_id, Outcome& outcome) {
 
 }  // namespace
 
-Outcome RunInstaller(const std::string& command_line) {
+Outcome RunInstaller(const std::string& command_line, const std::string& directory) {
   std::string command = command_line;
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
   Outcome outcome;
-  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      directory.empty() ? nullptr : directory.c_str(), &startup, &process))
     return outcome;
   outcome.started = true;
   for (int step = 0; step < 600; ++step) {
@@ -85,7 +112,8 @@ Outcome RunInstaller(const std::string& command_line) {
       outcome.exited = true;
       break;
     }
-    BoxSearch search{process.dwProcessId};
+    Processes processes = ProcessTree(process.dwProcessId);
+    BoxSearch search{processes};
     EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
     if (search.box && outcome.box_text.empty()) {
       char text[1024] = {};
@@ -95,7 +123,7 @@ Outcome RunInstaller(const std::string& command_line) {
       outcome.box_caption = text;
       PostMessageA(search.box, WM_COMMAND, IDOK, 0);
     } else if (!search.box) {
-      TakeTheDefaults(process.dwProcessId, outcome);
+      TakeTheDefaults(processes, outcome);
     }
   }
   if (!outcome.exited) TerminateProcess(process.hProcess, 99);

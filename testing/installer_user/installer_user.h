@@ -1,5 +1,6 @@
-// A user at the setup program: starts install.exe with its arguments,
-// presses OK on the first message box it shows and goes through its wizard
+// A user at the setup program: starts it (install.exe, or the setup.exe
+// that starts install.exe) with its arguments, presses OK on the first
+// message box it or a program it started shows and goes through the wizard
 // taking every default (Next, then Finish), noting each page's caption.
 // Gives up after a minute and ends the program. Used by the program's tests
 // and by `make demo`.
@@ -22,8 +23,9 @@ struct Outcome {
   std::vector<std::string> pages;  // the wizard's pages, in the order the user went through them
 };
 
-// command_line: the program and its arguments, as CreateProcess takes them.
-Outcome RunInstaller(const std::string& command_line);
+// command_line: the program and its arguments, as CreateProcess takes them;
+// directory: the program's current directory, the caller's when empty.
+Outcome RunInstaller(const std::string& command_line, const std::string& directory = "");
 
 }  // namespace installer_user
 

@@ -98,6 +98,11 @@ public:
   void SetOnAfterProcess(TInstallContainerNotifyEvent h) { on_after_process_ = std::move(h); }
 
 protected:
+  // OnBeforeProcess and OnAfterProcess with this object, for operations
+  // other than Process that are framed by them (the build's copy and
+  // compression).
+  void FireBeforeProcess() { forms::Fire(on_before_process_, this); }
+  void FireAfterProcess() { forms::Fire(on_after_process_, this); }
   void SetProcessWithContainer(bool v) { process_with_container_ = v; }
   // A constructor that supplies a default specifier marks it pending: it
   // stays only if the stream assigns none.
@@ -126,13 +131,35 @@ private:
   bool default_dest_dir_type_pending_ = false;
 };
 
-class TInstallObject : public TInstallContainer {
+// An install object's operations for code that holds it by interface:
+// each is the object's virtual operation of the same name. The interface
+// does not own the object.
+class IInstallObject {
+public:
+  virtual void RemoveHelper(TInstallContainer* helper) = 0;
+  virtual void SetContainer(TInstallContainer* value) = 0;
+  virtual void Process() = 0;
+  virtual void ContainerRemoved(TInstallContainer* container) = 0;
+  virtual int RegisteredType() const = 0;
+  virtual void WriteUninstallInfo(const std::string& key) = 0;
+  virtual std::string GetFullDestDir() = 0;
+
+protected:
+  ~IInstallObject() = default;
+};
+
+class TInstallObject : public TInstallContainer, public IInstallObject {
   FORMS_CLASS(TInstallObject)
 public:
   void Loaded() override;
   void Process() override;
   void ContainerRemoved(TInstallContainer* container) override;
-  virtual void SetContainer(TInstallContainer* value);
+  void SetContainer(TInstallContainer* value) override;
+  // The interface's operations that the container declares.
+  void RemoveHelper(TInstallContainer* helper) override { TInstallContainer::RemoveHelper(helper); }
+  int RegisteredType() const override { return TInstallContainer::RegisteredType(); }
+  void WriteUninstallInfo(const std::string& key) override { TInstallContainer::WriteUninstallInfo(key); }
+  std::string GetFullDestDir() override { return TInstallContainer::GetFullDestDir(); }
   TInstallContainer* Container() const { return container_; }
 
 protected:

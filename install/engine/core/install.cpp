@@ -12,6 +12,7 @@ namespace {
 
 TCustomInstall* g_install = nullptr;
 std::vector<std::string> g_program_arguments;
+int g_program_exit_code = 0;
 
 const char* const kDefaultDestDir = "\\MyApplication";
 
@@ -20,6 +21,9 @@ const char* const kDefaultDestDir = "\\MyApplication";
 void SetProgramArguments(std::vector<std::string> arguments) { g_program_arguments = std::move(arguments); }
 
 const std::vector<std::string>& ProgramArguments() { return g_program_arguments; }
+
+int ProgramExitCode() { return g_program_exit_code; }
+void SetProgramExitCode(int code) { g_program_exit_code = code; }
 
 const ClassInfo& TBuildInfo::StaticClass() {
   using C = TBuildInfo;
@@ -90,6 +94,7 @@ void TCustomInstall::Create(TComponent* owner) {
   SetDestDir(kDefaultDestDir);
   SetInstallTypes(InstallTypeBit(itFull));
   StoreArchiveFileType(StandardPathSpecifiers().FindByClass("TpsMainArchiveFile"));
+  SetDescription("TInstall component");
   // The run tells of the end of the installed objects itself.
   SetAfterInstallObjectsEnabled(false);
   g_install = this;
@@ -198,7 +203,8 @@ void TCustomInstall::ChooseMode() {
 void TCustomInstall::AfterLoaded() {
   switch (mode_) {
     case Mode::Build:
-      throw IEInstall("This installer cannot build a distribution");
+      BuildFromBuildInf();
+      break;
     case Mode::Floppy:
       CopyToFloppies("a:");
       break;

@@ -40,12 +40,18 @@ void SetProgramArguments(std::vector<std::string> arguments);
 const std::vector<std::string>& ProgramArguments();
 // The program's own file: the executable, or the library the engine runs in.
 std::string ProgramFileName();
+// The code the program ends with: 0, or 1 once a build or floppy copy has
+// failed.
+int ProgramExitCode();
+void SetProgramExitCode(int code);
 
 // Settings of a distribution build, stored with the script. The build takes
 // its directory from BUILD.INF and reads none of these.
 class TBuildInfo : public forms::TPersistent {
   FORMS_CLASS(TBuildInfo)
 public:
+  // The version of the installer library the script was made with.
+  std::string QndrVersion() const { return "5.20.00"; }
   bool AddUninstallOnCreate = true;
   std::string AppName;
   std::string AppURL;
@@ -197,6 +203,26 @@ public:
   // Asks for disk n; Cancel raises IEInstall "Aborted by user".
   void ShowDiskPrompt(TQndrCompress* sender, int32_t disk, std::string& path);
 
+  // The "-b" mode: builds the self-extracting distribution into the folder
+  // that the first line of BUILD.INF beside the installer names; a failure
+  // is shown in a plain message box. Then the application ends.
+  void BuildFromBuildInf();
+  // Builds the distribution of installer into directory: setup.exe (the
+  // loader program), setup.1 (the installer and the PresetupFiles) and
+  // files.1 (the script's files); self-extracting, setup.1 and files.1
+  // follow the loader inside setup.exe. setup.exe ends with the
+  // self-extract header and its checksum. Without the loading program the
+  // installer is copied beside files.1 instead. A build that fails leaves
+  // none of these files behind.
+  virtual void Build(const std::string& installer, const std::string& directory, bool self_extracting);
+  // setup.1 and the loader program as setup.exe, or the installer itself
+  // without the loading program.
+  void CopyLoaderProgram(const std::string& directory, const std::string& installer);
+  // setup.1 in directory: the installer, then every PresetupFiles line.
+  virtual void CreateSetupArchive(const std::string& directory, const std::string& installer);
+  // Resets every file's compression marks, then compresses the tree.
+  void Compress(int options) override;
+
 protected:
   // The install record's unfinished list; raises IEInstall without a record.
   static std::string UnfinishedKey();
@@ -205,6 +231,8 @@ private:
   enum class Mode { None, Build, Floppy, Resume, FirstActivation };
   void RunSequence();
   void InstallObjects();
+  // The build's compression of the tree into files1.
+  void CompressDistribution(const std::string& files1);
   void EndRun();
   void ResumeEntry(const std::string& entry);
   void TerminateApplication();

@@ -3,14 +3,9 @@
 #include <cstring>
 #include <memory>
 
-#include "archive/qndr_compress.h"
 #include "core/exceptions.h"
-#include "core/install.h"
 #include "core/support.h"
-#include "distribution/netlocation.h"
 #include "distribution/sha1.h"
-#include "items/installfile.h"
-#include "paths/osroutines.h"
 
 namespace install {
 
@@ -157,12 +152,6 @@ TSelfExtractHeader ReadSelfExtractHeader(const std::string& path) {
   return DecodeSelfExtractHeader(bytes);
 }
 
-void ApplySelfExtractOffset() {
-  TCustomInstall* engine = TCustomInstall::Instance();
-  if (!engine || !SharedArchive()) return;
-  SharedArchive()->SetOffset(ReadSelfExtractHeader(engine->GetArchivePath()).files1_first);
-}
-
 std::string GetStreamCheckSum(std::FILE* stream, int64_t count) {
   Sha1 sha1;
   std::fseek(stream, 0, SEEK_SET);
@@ -221,35 +210,5 @@ std::vector<TNetFileListRecord> ReadNetFileList(const std::string& path) {
   }
   return records;
 }
-
-void ApplyFileListRecord(const std::string& name, const std::string& version, int32_t size, double date) {
-  if (!FileList()) return;
-  for (TCustomInstallFile* file : FileList()->Items()) {
-    if (!forms::SameText(file->Name(), name)) continue;
-    file->SetFileListInfo(size, date, version.substr(0, TCustomInstallFile::kMaxVersion));
-    return;
-  }
-}
-
-#ifdef _WIN32
-void FetchNetFileList() {
-  TCustomNetInstallLocation* location = DefaultLocation();
-  if (!location) {
-    TCustomInstall* engine = TCustomInstall::Instance();
-    throw IEFileRel_NoNetLocation("Could not find a net install location for %s",
-                                  {engine ? engine->Name() : std::string()});
-  }
-  std::string list = GetTempBatchFileName(false);
-  try {
-    location->Download("filelist.lst", list);
-    for (const TNetFileListRecord& record : ReadNetFileList(list))
-      ApplyFileListRecord(record.name, record.version, record.size, record.date);
-  } catch (...) {
-    std::remove(list.c_str());
-    throw;
-  }
-  std::remove(list.c_str());
-}
-#endif
 
 }  // namespace install

@@ -65,6 +65,7 @@ void TCustomInstall::CopyToFloppies(const std::string& target) {
     CopyInstallationToFloppies(target);
   } catch (const std::exception& error) {
     AskUser(error.what(), TQuestion::Ok);
+    SetProgramExitCode(1);
   }
   ProcessPendingMessages();
   TerminateApplication();

@@ -16,7 +16,12 @@ namespace {
 // The install record's key of an object: where its "LocalFile" lives.
 std::string ObjectRecordKey(const std::string& name) { return InstallRecordKey() + "\\" + name; }
 
+IReflectHandler* g_reflect_handler = nullptr;
+
 }  // namespace
+
+IReflectHandler* ReflectHandler() { return g_reflect_handler; }
+void SetReflectHandler(IReflectHandler* handler) { g_reflect_handler = handler; }
 
 // TFileRelated
 
@@ -125,6 +130,38 @@ void TFileRelated::FireDataReceived(const TDownloadStatusParameter& status, cons
   Fire(on_data_received_, this, status.FileName, status.Bytes, status.TotalBytes, status.FileSize, buffer);
 }
 
+TFileRelated::ArchiveSettings TFileRelated::CurrentArchiveSettings() const {
+  return {add_to_archive_, archive_file_, archive_file_type_, Include()};
+}
+
+void TFileRelated::RestoreArchiveSettings(const ArchiveSettings& settings) {
+  add_to_archive_ = settings.add_to_archive;
+  archive_file_ = settings.archive_file;
+  StoreArchiveFileType(settings.archive_file_type);
+  SetInclude(settings.include);
+}
+
+void TFileRelated::UseArchive(TlzhCommand command, const std::string& path) {
+  add_to_archive_ = command;
+  StoreArchiveFileType(nullptr);
+  archive_file_ = path;
+}
+
+TCustomNetInstallLocation* TFileRelated::EffectiveNetLocation() const { return DefaultLocation(); }
+
+std::string TFileRelated::NetArchivePath(const std::string& build_dir) const {
+  return AddTrailingPathDelimiter(build_dir) + RemoteRoot() + kPathDelimiter + Name() + ".1";
+}
+
+std::string TFileRelated::RemoteRoot() const {
+  TCustomNetInstallLocation* location = EffectiveNetLocation();
+  if (!location) throw IEFileRel_NoNetLocation("Could not find a net install location for %s", {Name()});
+  const TLoginInformation& login = location->LoginInformation();
+  std::string host = MakeFileNameSafe(login.Hostname());
+  if (!Trim(login.Directory()).empty()) return host + kPathDelimiter + MakeFileNameSafe(login.Directory());
+  return host + kPathDelimiter + (login.Protocol() == ipFTP ? "FTP Root directory" : "HTTP Root directory");
+}
+
 // TFileContainer
 
 std::vector<PropInfo> FileContainerProperties() {
@@ -201,7 +238,119 @@ TCustomInstallFile* TFileContainer::FindFile(const std::string& source_path) con
 
 void TFileContainer::SetState(TInstallFileState state) {
   TIdleAfterwards idle(state_);
-  if (state == ifsInstall) Process();
+  switch (state) {
+    case ifsCompress:
+      Compress(0);
+      break;
+    case ifsInstall:
+      Process();
+      break;
+    case ifsCopying:
+      CopyFiles();
+      break;
+    case ifsReflect:
+      Reflect();
+      break;
+    case ifsNone:
+      break;
+  }
+}
+
+void TFileContainer::SendUp(int code) {
+  if (Container()) Container()->DoInformationEventControl(this, code, this);
+}
+
+void TFileContainer::CopyFiles() {
+  RunBuildOperation(*this, state_, ifsCopying, [this] {
+    FireBeforeProcess();
+    if (!Include()) return;
+    SendUp(ieContainerStarting);
+    ReadFilesInfo();
+    total_bytes_ = static_cast<int32_t>(GetTotalFilesSize(false));
+    bytes_done_ = 0;
+    for (int i = 0; i < FileCount(); ++i) Files(i)->CopyFile();
+    for (int i = 0; i < FileContainerCount(); ++i) static_cast<TFileContainer*>(FileContainers(i))->CopyFiles();
+    FireAfterProcess();
+    SendUp(ieContainerDone);
+  });
+}
+
+void TFileContainer::Compress(int options) {
+  if ((options & coForceNetFilesLocal) && (options & coForceFilesNet))
+    throw IEFileContainer("Cannot pass both coForceNetFilesLocal and coForceFilesNet to Compress");
+  RunBuildOperation(*this, state_, ifsCompress, [this, options] { CompressAll(options); });
+}
+
+void TFileContainer::CompressAll(int options) {
+  FireBeforeProcess();
+  if (!Include()) return;
+  SendUp(ieContainerStarting);
+  ReadFilesInfo();
+  total_bytes_ = static_cast<int32_t>(GetTotalFilesSize((options & coIncludeExcluded) != 0));
+  bytes_done_ = 0;
+  std::string own_archive = ChangeFileExt(GetArchivePath(), ".1");
+  if (AddToArchive() == lzcOverwrite && FileExists(own_archive) && !DeleteFileNamed(own_archive))
+    throw IEFileContainer("%s cannot delete the archive file %s", {Name(), own_archive});
+  // The container's net archive exists only for files bound for the net;
+  // only they need a net location.
+  bool net_files = false;
+  for (int i = 0; i < FileCount(); ++i) net_files = net_files || Files(i)->NetBound(options);
+  if (net_files) {
+    SetLocalArchivePath(NetArchivePath(ExtractFileDir(GetArchivePath())));
+    if (FileExists(LocalArchivePath()) && !DeleteFileNamed(LocalArchivePath()))
+      throw IEFileContainer("%s cannot delete the archive file %s", {Name(), LocalArchivePath()});
+  }
+  std::vector<TFileRelated*> helpers;
+  for (int i = 0; i < HelperCount(); ++i)
+    if (auto* helper = dynamic_cast<TFileRelated*>(Helpers(i))) helpers.push_back(helper);
+  for (TFileRelated* helper : helpers) CompressHelper(helper, options);
+  FireAfterProcess();
+  SendUp(ieContainerDone);
+}
+
+void TFileContainer::CompressHelper(TFileRelated* helper, int options) {
+  struct Restore {
+    TFileRelated* helper;
+    TFileRelated::ArchiveSettings saved;
+    ~Restore() { helper->RestoreArchiveSettings(saved); }
+  } restore{helper, helper->CurrentArchiveSettings()};
+  if (options & coIncludeExcluded) helper->SetInclude(true);
+  std::string archive_dir = ExtractFileDir(GetArchivePath());
+  TCustomPathSpecifier* type = helper->ArchiveFileType();
+  auto* file = dynamic_cast<TCustomInstallFile*>(helper);
+  if (file && file->NetBound(options)) {
+    if (file->HasOwnArchive()) {
+      // An archive of the file's own holds that file alone.
+      file->UseArchive(lzcOverwrite, file->NetArchivePath(archive_dir));
+      file->MarkOwnNetArchive();
+    } else {
+      file->UseArchive(lzcOnlyAdd, LocalArchivePath());
+    }
+    file->MarkNetCompressed();
+  } else if (options & coAddOnly) {
+    helper->UseArchive(lzcOnlyAdd, GetArchivePath());
+  } else if (type && type->InheritsFrom("TpsContainerArchiveFile")) {
+    helper->SetAddToArchive(lzcOnlyAdd);
+  } else if (type && type->InheritsFrom("TpsInstallSource")) {
+    TCustomInstall* install = TCustomInstall::Instance();
+    std::string base = ExtractFileDir(install ? install->GetArchivePath() : GetArchivePath());
+    helper->UseArchive(lzcOverwrite, RemoveTrailingBackslash(base) + helper->ArchiveFile());
+  } else if (options & coRelocateArchives) {
+    helper->UseArchive(lzcOverwrite, RemoveTrailingBackslash(archive_dir) + TextAfterColon(helper->GetArchivePath()));
+  }
+  if (auto* child = dynamic_cast<TFileContainer*>(helper))
+    child->Compress(options);
+  else if (file)
+    file->Compress();
+}
+
+void TFileContainer::Reflect() {
+  state_ = ifsReflect;
+  TIdleAfterwards idle(state_);
+  std::vector<TInstallContainer*> helpers;
+  for (int i = 0; i < HelperCount(); ++i) helpers.push_back(Helpers(i));
+  if (IReflectHandler* handler = ReflectHandler())
+    for (TInstallContainer* helper : helpers) handler->ReflectObject(helper);
 }
 
 void TFileContainer::DeleteFiles() { FreeHelpersOf("TCustomInstallFile"); }
@@ -241,6 +390,11 @@ void TFileContainer::ReadArchiveInfo() {
   for (int i = 0; i < FileCount(); ++i) Files(i)->ReadArchiveInfo();
   for (int i = 0; i < FileContainerCount(); ++i) static_cast<TFileContainer*>(FileContainers(i))->ReadArchiveInfo();
   SetArchiveInfoRead(true);
+}
+
+void TFileContainer::ReadFilesInfo() {
+  for (int i = 0; i < FileCount(); ++i) Files(i)->ReadFileInfo();
+  for (int i = 0; i < FileContainerCount(); ++i) static_cast<TFileContainer*>(FileContainers(i))->ReadFilesInfo();
 }
 
 void TFileContainer::DoInstall() {
@@ -415,6 +569,11 @@ const ClassInfo& TInstallGroup::StaticClass() {
                      std::move(properties)};
   }();
   return info;
+}
+
+void TInstallDirectory::RemoveMissingFiles() {
+  for (int i = FileCount() - 1; i >= 0; --i)
+    if (!FileExists(Files(i)->SourcePath())) Free(Files(i));
 }
 
 const ClassInfo& TInstallDirectory::StaticClass() {

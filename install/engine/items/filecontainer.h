@@ -7,9 +7,11 @@
 // in helper order; while it runs an operation it turns the progress its
 // files send up into byte totals for the whole operation and broadcasts
 // them to its own helpers (the wizard's copy-progress window among them)
-// before passing them further up. TInstallGroup and TInstallDirectory are
-// the script's containers; TpsFileContainer names a container's
-// destination for other objects.
+// before passing them further up. At build time a container copies its
+// files to their destinations or compresses them into the archives of the
+// distribution. TInstallGroup and TInstallDirectory are the script's
+// containers; TpsFileContainer names a container's destination for other
+// objects.
 #pragma once
 
 #include <cstdint>
@@ -41,6 +43,28 @@ private:
   TInstallFileState& state_;
 };
 
+// Runs a build-time operation (copy, compression) of object in state
+// running. However it ends, state is ifsNone again afterwards and -996
+// tells the copy-progress windows that it finished; when the operation
+// failed, its own failure is the one that passes on.
+template <class Body>
+void RunBuildOperation(TInstallContainer& object, TInstallFileState& state, TInstallFileState running, Body body) {
+  state = running;
+  try {
+    body();
+  } catch (...) {
+    state = ifsNone;
+    try {
+      object.BroadcastInformationEvent(&object, ieCopyFinished, nullptr);
+    } catch (...) {
+      // The operation's failure is the one to report.
+    }
+    throw;
+  }
+  state = ifsNone;
+  object.BroadcastInformationEvent(&object, ieCopyFinished, nullptr);
+}
+
 using TInstallFileNotifyEvent = std::function<void(TCustomInstallFile* file)>;
 using TInstallFileStatusEvent =
     std::function<void(TCustomInstallFile* file, int32_t file_percent_done, int32_t total_percent_done)>;
@@ -48,6 +72,34 @@ using TInstallFileNewDiskEvent = std::function<void(TCustomInstallFile* file, in
 using TAfterInstallObjectsEvent = std::function<void(TInstallContainer* container, bool was_aborted)>;
 
 extern const std::vector<std::string> kLzhCommandNames;
+
+// Options of a file container's compression, a bit set.
+constexpr int coAddOnly = 1;             // every member is added to the container's archive
+constexpr int coRelocateArchives = 2;    // other archives are made beside the container's
+constexpr int coForceNetFilesLocal = 8;  // net files go into the local archives too
+constexpr int coForceFilesNet = 16;      // every file goes into a net archive
+constexpr int coIncludeExcluded = 32;    // excluded objects are compressed as well
+
+// An object that can be handed, with its helpers, to the reflect handler.
+class IReflectTarget {
+public:
+  virtual void Reflect() = 0;
+
+protected:
+  ~IReflectTarget() = default;
+};
+
+// Receives the objects of a reflection, one at a time. The program sets
+// none; without one a reflection hands nothing on.
+class IReflectHandler {
+public:
+  virtual void ReflectObject(TInstallContainer* object) = 0;
+
+protected:
+  ~IReflectHandler() = default;
+};
+IReflectHandler* ReflectHandler();
+void SetReflectHandler(IReflectHandler* handler);
 
 class TFileRelated : public TInstallObject, public IArchivePathSource {
   FORMS_CLASS(TFileRelated)
@@ -69,6 +121,20 @@ public:
   void SetAddToArchive(TlzhCommand v) { add_to_archive_ = v; }
   bool Net() const { return net_; }
   virtual void SetNet(bool v) { net_ = v; }
+
+  // The archive settings a container's compression changes for a while
+  // and puts back as they were.
+  struct ArchiveSettings {
+    TlzhCommand add_to_archive;
+    std::string archive_file;
+    TCustomPathSpecifier* archive_file_type;
+    bool include;
+  };
+  ArchiveSettings CurrentArchiveSettings() const;
+  void RestoreArchiveSettings(const ArchiveSettings& settings);
+  // Compressed with command into the archive at path, whatever specifier
+  // named it before.
+  void UseArchive(TlzhCommand command, const std::string& path);
   void SetOnDataReceived(TDataReceivedEvent h) { on_data_received_ = std::move(h); }
 
   // The archive downloaded for this object, recorded under the install
@@ -80,6 +146,19 @@ public:
   void SetLocalArchivePath(const std::string& path) { local_archive_path_ = path; }
   // A recorded local archive, when there is one, becomes this object's.
   void TakeRecordedLocalArchive();
+
+  // The net location this object's archives come from: the install's
+  // default location (a file asks its file container; a file whose
+  // container is something else has none).
+  virtual TCustomNetInstallLocation* EffectiveNetLocation() const;
+  // The folder of this object's net archives below a build directory, from
+  // its location's host and directory ("host\dir", or "host\FTP Root
+  // directory" / "host\HTTP Root directory"); raises IEFileRel_NoNetLocation
+  // without a location.
+  std::string RemoteRoot() const;
+  // This object's net archive below the build directory:
+  // build_dir\<remote root>\<Name>.1.
+  std::string NetArchivePath(const std::string& build_dir) const;
 
   // Download progress: OnDataReceived, broadcast -988, sent up as 1014.
   virtual void DoDataReceived(forms::TComponent* sender, const std::string& file_name, int32_t bytes,
@@ -110,7 +189,7 @@ private:
   TDataReceivedEvent on_data_received_;
 };
 
-class TFileContainer : public TFileRelated {
+class TFileContainer : public TFileRelated, public IReflectTarget {
   FORMS_CLASS(TFileContainer)
 public:
   void Create(forms::TComponent* owner) override;
@@ -134,10 +213,24 @@ public:
   virtual int64_t GetCompressedSize(bool all_files);
   // Every file's archive information, then every child container's.
   virtual void ReadArchiveInfo();
+  // Every file's size, date and version from its source, then every child
+  // container's.
+  virtual void ReadFilesInfo();
   virtual void DeleteFiles();
-  // The operation runs through State: ifsInstall processes the container;
-  // State is ifsNone again afterwards.
+  // The operation runs through State: ifsCompress compresses without
+  // options, ifsInstall processes the container, ifsCopying copies its
+  // files, ifsReflect reflects it; State is ifsNone again afterwards.
   virtual void SetState(TInstallFileState state);
+  // Build time: every included file copied to its destination, then every
+  // child container's, with progress counted as for an install.
+  virtual void CopyFiles();
+  // Build time: every file compressed into its archive, then every child
+  // container's (options: the co... bits). The container's own archive is
+  // made anew unless it is added to; files bound for the net go into the
+  // net archives below the remote root.
+  virtual void Compress(int options);
+  // Hands every helper to the reflect handler.
+  void Reflect() override;
   TInstallFileState State() const { return state_; }
   virtual std::string GetDownloadedArchivePath() const;
 
@@ -162,10 +255,16 @@ public:
 
 protected:
   void SetAfterInstallObjectsEnabled(bool v) { after_install_objects_enabled_ = v; }
+  // Sends code with this container up to its container.
+  void SendUp(int code);
   void FireAfterInstallObjects(bool was_aborted) { forms::Fire(on_after_install_objects_, this, was_aborted); }
   void SetStateValue(TInstallFileState state) { state_ = state; }
 
 private:
+  void CompressAll(int options);
+  // The compression of one helper, its archive settings chosen by options
+  // and put back afterwards.
+  void CompressHelper(TFileRelated* helper, int options);
   void CountStatus(forms::TPersistent* param);
   void CountFinishedFile(forms::TPersistent* param);
   void RelayNewDisk(forms::TPersistent* param);
@@ -218,6 +317,9 @@ class TInstallGroup : public TCustomInstallGroup {
 
 class TInstallDirectory : public TFileContainer {
   FORMS_CLASS(TInstallDirectory)
+public:
+  // Frees the files whose source does not exist.
+  virtual void RemoveMissingFiles();
 };
 
 // The destination of a file container, for objects outside it.

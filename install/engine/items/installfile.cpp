@@ -56,6 +56,25 @@ const char* const kBlankArchive =
 
 std::string UpperExtension(const std::string& name) { return UpperCase(ExtractFileExt(name)); }
 
+void DetachHandlers(TQndrCompress& archive) {
+  archive.SetOnNewDisk(nullptr);
+  archive.SetOnStatus(nullptr);
+  archive.SetOnAborted(nullptr);
+}
+
+// Takes a file's handlers off the archive component when its operation
+// ends, however it ends.
+class THandlersDetached {
+public:
+  explicit THandlersDetached(TQndrCompress& archive) : archive_(archive) {}
+  ~THandlersDetached() { DetachHandlers(archive_); }
+  THandlersDetached(const THandlersDetached&) = delete;
+  THandlersDetached& operator=(const THandlersDetached&) = delete;
+
+private:
+  TQndrCompress& archive_;
+};
+
 }  // namespace
 
 // Lists
@@ -109,8 +128,14 @@ bool DeleteFileNamed(const std::string& path) { return std::remove(path.c_str())
 bool SaveTextFile(const std::string& path, const std::string& text) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) return false;
+  // Unbuffered, the write itself tells of a full disk: a buffered one
+  // would learn of it only when closing, which some C libraries do not
+  // report.
+  std::setvbuf(file, nullptr, _IONBF, 0);
   bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  return std::fclose(file) == 0 && written;
+  written = std::fclose(file) == 0 && written;
+  if (!written) std::remove(path.c_str());
+  return written;
 }
 
 EOleError::EOleError(int32_t result)
@@ -208,7 +233,109 @@ void TCustomInstallFile::Abort() { throw EAIUserAbort(); }
 
 void TCustomInstallFile::SetState(TInstallFileState state) {
   TIdleAfterwards idle(state_);
-  if (state == ifsInstall) Process();
+  switch (state) {
+    case ifsCompress:
+      Compress();
+      break;
+    case ifsInstall:
+      Process();
+      break;
+    case ifsCopying:
+      CopyFile();
+      break;
+    case ifsNone:
+    case ifsReflect:
+      break;
+  }
+}
+
+TInstallFile* TInstallFile::CreateFromPath(TComponent* owner, const std::string& path) {
+  auto* file = New<TInstallFile>(owner);
+  try {
+    file->SetIncludeFromDir(RemoveTrailingBackslash(ExtractFileDir(path)));
+    file->SetFileName(ExtractFileName(path));
+  } catch (...) {
+    Free(file);
+    throw;
+  }
+  return file;
+}
+
+TInstallFile* TInstallFile::CreateInContainer(TComponent* owner, TInstallContainer* container,
+                                              const std::string& path) {
+  TInstallFile* file = CreateFromPath(owner, path);
+  try {
+    file->SetContainer(container);
+  } catch (...) {
+    Free(file);
+    throw;
+  }
+  return file;
+}
+
+void TInstallFile::Reflect() {
+  TIdleAfterwards idle(StateValue());
+  StateValue() = ifsReflect;
+  if (IReflectHandler* handler = ReflectHandler()) handler->ReflectObject(this);
+}
+
+// The build
+
+TCustomNetInstallLocation* TCustomInstallFile::EffectiveNetLocation() const {
+  if (!Container()) return DefaultLocation();
+  auto* container = dynamic_cast<TFileContainer*>(Container());
+  return container ? container->EffectiveNetLocation() : nullptr;
+}
+
+bool TCustomInstallFile::HasOwnArchive() const {
+  return overwrite_mode_ == owVersion || overwrite_mode_ == owDate || overwrite_mode_ == owVersionDate;
+}
+
+bool TCustomInstallFile::NetBound(int options) const {
+  return !(options & coForceNetFilesLocal) && (Net() || (options & coForceFilesNet));
+}
+
+void TCustomInstallFile::AttachHandlers(TQndrCompress& archive) {
+  archive.SetOnAborted([this](TComponent*) { Abort(); });
+  archive.SetOnStatus([this](TQndrCompress*, const TlzhFileStats& stats) { ArchiveStatus(stats); });
+}
+
+void TCustomInstallFile::Compress() {
+  RunBuildOperation(*this, state_, ifsCompress, [this] {
+    Fire(on_before_compress_, this);
+    SendUp(ieBeforeCompressFile, this);
+    std::string archive_path = GetArchivePath();
+    if (Trim(archive_path).empty()) throw IECustomInstallFile(kBlankArchive, {file_name_});
+    if (!Include()) return;
+    ForceDirectories(ExtractFileDir(archive_path));
+    TQndrCompress& archive = *SharedArchive();
+    AttachHandlers(archive);
+    THandlersDetached detached(archive);
+    archive.SetCompressedFile(archive_path);
+    archive.SetFilesToProcess(TStringList{SourcePath()});
+    archive.Compress(AddToArchive(), file_id_);
+    compressed_mark_ = 2;
+    compressed_archive_ = archive_path;
+    Fire(on_after_compress_, this);
+    SendUp(ieAfterCompressFile, this);
+  });
+}
+
+void TCustomInstallFile::CopyFile() {
+  RunBuildOperation(*this, state_, ifsCopying, [this] {
+    Fire(on_before_copy_, this);
+    SendUp(ieBeforeCopyFile, this);
+    if (!Include()) return;
+    if (Trim(GetFullDestDir()).empty()) throw IECustomInstallFile(kBlankDestination, {Name()});
+    ForceDirectories(GetFullDestDir());
+    TQndrCompress& archive = *SharedArchive();
+    archive.SetOnStatus([this](TQndrCompress*, const TlzhFileStats& stats) { ArchiveStatus(stats); });
+    THandlersDetached detached(archive);
+    archive.SetOverwrite(overwrite_mode_);
+    archive.CopyFileChecked(SourcePath(), DestinationPath());
+    Fire(on_after_copy_, this);
+    SendUp(ieAfterCopyFile, this);
+  });
 }
 
 // Setters: while loading they store; otherwise the file's rules apply.
@@ -497,9 +624,7 @@ void TCustomInstallFile::Extract() {
     TQndrCompress* archive;
     bool is_private;
     ~Release() {
-      archive->SetOnNewDisk(nullptr);
-      archive->SetOnStatus(nullptr);
-      archive->SetOnAborted(nullptr);
+      DetachHandlers(*archive);
       // A cancel during the extraction is already the shared component's:
       // a private one shares its abort flag (ArchiveFor). A failure is not
       // a cancel and stops no later file.
@@ -510,9 +635,8 @@ void TCustomInstallFile::Extract() {
   archive->SetExtractDirectory(GetFullDestDir());
   archive->SetTargetName(dest_name_);
   archive->SetOverwrite(overwrite_mode_);
-  archive->SetOnAborted([this](TComponent*) { Abort(); });
+  AttachHandlers(*archive);
   archive->SetOnNewDisk([this](TQndrCompress*, int32_t disk, std::string& path) { ArchiveNewDisk(disk, path); });
-  archive->SetOnStatus([this](TQndrCompress*, const TlzhFileStats& stats) { ArchiveStatus(stats); });
   archive->SetFilesToProcess(TStringList{SourcePath()});
   archive->Extract();
   FinishInstall();

@@ -5,7 +5,8 @@
 // use at the next start of the system, extracts it with progress sent up
 // to its container, and then registers it: help file, shared-DLL counter,
 // COM registration by type (deferred to the run's pending list while the
-// install runs) and the uninstall entries.
+// install runs) and the uninstall entries. At build time it compresses its
+// source into its archive, or copies it to its destination.
 //
 // Every file is in the file list (FileList); file identifiers 0..1999 are
 // handed out from one table.
@@ -49,12 +50,42 @@ public:
   virtual void SetFileName(const std::string& value);
   virtual void SetFileType(TInstallFileType value);
   virtual void SetIncludeFromDir(const std::string& value);
-  // ifsInstall processes the file; State is ifsNone again afterwards.
+  // ifsCompress compresses the file, ifsInstall processes it, ifsCopying
+  // copies it; State is ifsNone again afterwards.
   virtual void SetState(TInstallFileState state);
+  // Build time: the source compressed into GetArchivePath() with
+  // AddToArchive under the file's identifier, framed by OnBeforeCompress
+  // and 1004, 1005 and OnAfterCompress; an excluded file is left out.
+  virtual void Compress();
+  // Build time: the source copied to the destination path under the
+  // overwrite rule, framed by OnBeforeCopy and 1006, 1007 and OnAfterCopy;
+  // an excluded file is left out.
+  virtual void CopyFile();
   // Size, date and version from the file's archive member.
   virtual void ReadArchiveInfo();
   // Size, date and version from the source file itself.
   virtual void ReadFileInfo();
+  // A file of a container takes its container's location, a file without
+  // one the install's default location.
+  TCustomNetInstallLocation* EffectiveNetLocation() const override;
+  // Whether the file comes in an archive of its own over the net: a file
+  // whose overwrite rule compares versions or dates.
+  bool HasOwnArchive() const;
+  // Whether a compression with these options (co... bits) puts the file
+  // into a net archive.
+  bool NetBound(int options) const;
+  // The compression marks: the first is 1 once a container's compression
+  // bound the file for a net archive and 2 once the file was compressed;
+  // the second is 1 when it went into a net archive of its own. The
+  // install's compression resets both.
+  uint8_t CompressedMark() const { return compressed_mark_; }
+  uint8_t OwnNetArchiveMark() const { return own_net_archive_mark_; }
+  void ResetCompressMarks() { compressed_mark_ = own_net_archive_mark_ = 0; }
+  void MarkNetCompressed() { compressed_mark_ = 1; }
+  void MarkOwnNetArchive() { own_net_archive_mark_ = 1; }
+  // The archive the last compression wrote.
+  const std::string& CompressedArchive() const { return compressed_archive_; }
+
   // Whether the source file's version information asks for self-registration.
   virtual bool HasOLESelfRegister();
   virtual bool IncrementSharedDLLCount();
@@ -112,7 +143,7 @@ public:
   void SetOnStatus(TInstallFileStatusEvent h) { on_status_ = std::move(h); }
   void SetOnNewDisk(TInstallFileNewDiskEvent h) { on_new_disk_ = std::move(h); }
   void SetOnReplacing(TInstallFileNotifyEvent h) { on_replacing_ = std::move(h); }
-  // Events of the build, kept for stored scripts that bind them.
+  // Events of the build.
   void SetOnAfterCompress(TInstallFileNotifyEvent h) { on_after_compress_ = std::move(h); }
   void SetOnAfterCopy(TInstallFileNotifyEvent h) { on_after_copy_ = std::move(h); }
   void SetOnBeforeCompress(TInstallFileNotifyEvent h) { on_before_compress_ = std::move(h); }
@@ -136,6 +167,7 @@ protected:
 
   // Sends code with the file up to the container.
   void SendUp(int code, forms::TPersistent* param);
+  TInstallFileState& StateValue() { return state_; }
 
 private:
   bool WriteDecision();
@@ -143,6 +175,8 @@ private:
   void AfterCopy();
   void FinishInstall();
   void ArchiveStatus(const TlzhFileStats& stats);
+  // The file's cancel and progress handlers on archive for one operation.
+  void AttachHandlers(TQndrCompress& archive);
   void ArchiveNewDisk(int32_t disk_number, std::string& path);
   // Schedules the new file (written under the temporary name) to replace
   // old_path at the next start of the system.
@@ -160,6 +194,9 @@ private:
   TQndrFileAttributesSet install_attributes_ = 0;
   bool active_x_ = false;
   int32_t compressed_size_ = 0;
+  uint8_t compressed_mark_ = 0;
+  uint8_t own_net_archive_mark_ = 0;
+  std::string compressed_archive_;
   double date_ = 0;
   std::string dest_name_;
   std::string file_name_;
@@ -184,8 +221,17 @@ private:
   TInstallFileNotifyEvent on_replacing_;
 };
 
-class TInstallFile : public TCustomInstallFile {
+class TInstallFile : public TCustomInstallFile, public IReflectTarget {
   FORMS_CLASS(TInstallFile)
+public:
+  // A file of the file at path: IncludeFromDir is its directory, FileName
+  // its name.
+  static TInstallFile* CreateFromPath(forms::TComponent* owner, const std::string& path);
+  // The same, placed in container.
+  static TInstallFile* CreateInContainer(forms::TComponent* owner, TInstallContainer* container,
+                                         const std::string& path);
+  // Hands the file to the reflect handler.
+  void Reflect() override;
 };
 
 // The published properties of an install file class.
@@ -237,7 +283,16 @@ private:
 // be asked).
 bool AskUserBySystem(const std::string& text, TQuestion kind);
 
-// Writes text into a new file at path; false when it cannot be written.
+#ifdef _WIN32
+// Asks the system to move from onto to at the next start (MoveFileExA,
+// replacing, delayed until the reboot); true when the system took it. A
+// test may put its own answer in place; nullptr restores the system's.
+using TDelayedMoveHandler = std::function<bool(const std::string& from, const std::string& to)>;
+void SetDelayedMoveHandler(TDelayedMoveHandler handler);
+#endif
+
+// Writes text into a new file at path; false when it cannot be written
+// whole (nothing is left at path then).
 bool SaveTextFile(const std::string& path, const std::string& text);
 
 // The file's date (day-count) and size; false when it cannot be opened.

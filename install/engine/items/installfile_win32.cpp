@@ -20,6 +20,13 @@ namespace {
 
 const char* const kSharedDLLsKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 
+TDelayedMoveHandler g_delayed_move;
+
+bool DelayedMove(const std::string& from, const std::string& to) {
+  if (g_delayed_move) return g_delayed_move(from, to);
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+}
+
 // Runs action with the current directory changed to dir; the previous one
 // is restored afterwards. Failures to change either way are ignored.
 template <class Action>
@@ -50,6 +57,8 @@ bool ReadCounter(TqndrRegistry& registry, const std::string& name, int32_t& valu
 
 }  // namespace
 
+void SetDelayedMoveHandler(TDelayedMoveHandler handler) { g_delayed_move = std::move(handler); }
+
 bool AskUserBySystem(const std::string& text, TQuestion kind) {
   UINT style = kind == TQuestion::YesNo      ? MB_YESNO | MB_ICONQUESTION
                : kind == TQuestion::OkCancel ? MB_OKCANCEL | MB_ICONINFORMATION
@@ -71,15 +80,18 @@ void TCustomInstallFile::ScheduleReplacement(const std::string& old_path) {
     return;
   }
   if (install) install->SetReboot(true);
-  if (MoveFileExA(DestinationPath().c_str(), old_path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT) ||
-      !install)
-    return;
+  if (DelayedMove(DestinationPath(), old_path) || !install) return;
   // The system would not take the renaming: a batch run once at the next
-  // start moves the file, and the resumed run deletes the batch.
+  // start moves the file, and the resumed run deletes the batch. Without
+  // the batch nothing would move the file: that is a failure, not an entry
+  // that names a missing file.
   std::string batch = ChangeFileExt(GetTempBatchFileName(false), ".bat");
-  SaveTextFile(batch, TStringList{"erase " + old_short_path, "move " + new_path + " " + old_short_path}.Text());
+  if (!SaveTextFile(batch, TStringList{"erase " + old_short_path, "move " + new_path + " " + old_short_path}.Text()))
+    throw IECustomInstallFile("%s cannot write the batch file %s that moves the file after the computer is reboot",
+                              {Name(), batch});
   install->AddUnfinished(batch, kUnfinishedDeleteFile);
-  if (!AddRunOnceEntry("QuendricBatFile", batch, false))
+  // Every file in use has a batch of its own: each gets its own value.
+  if (!AddRunOnceEntry("QuendricBatFile", batch, true))
     throw IECustomInstallFile(
         "%s cannot register a routine in the register to move the files after the computer is reboot",
         {Name(), batch});

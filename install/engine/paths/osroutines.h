@@ -3,11 +3,18 @@
 // lookups raise as Windows would on refusing.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace install {
 
 #ifdef _WIN32
+// The system's own version report: platform (VER_PLATFORM_...), major and
+// minor version.
+struct WindowsVersion {
+  uint32_t platform, major, minor;
+};
+WindowsVersion GetWindowsVersion();
 // The short (8.3) form of path; path itself when the system has none.
 std::string GetShortPath(const std::string& path);
 // A new unique file "bat....tmp" in the temporary folder; deleted again

@@ -3,7 +3,6 @@
 #include <shlobj.h>
 
 #include "core/exceptions.h"
-#include "core/install.h"
 #include "core/support.h"
 #include "core/translator.h"
 #include "paths/osroutines.h"
@@ -11,22 +10,17 @@
 
 namespace install {
 
-namespace {
-
-// The system's version report; raises EAPIRoutines when it fails.
-OSVERSIONINFOA VersionReport() {
+WindowsVersion GetWindowsVersion() {
   OSVERSIONINFOA info{};
   info.dwOSVersionInfoSize = sizeof info;
   if (!GetVersionExA(&info))
     throw EAPIRoutines("Could not get information about the current version of Windows");
-  return info;
+  return {info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion};
 }
 
-}  // namespace
-
 TOSVerType GetOSVersion() {
-  OSVERSIONINFOA info = VersionReport();
-  return ClassifyOSVersion(info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion);
+  WindowsVersion version = GetWindowsVersion();
+  return ClassifyOSVersion(version.platform, version.major, version.minor);
 }
 
 uint16_t UserDefaultLangID() { return GetUserDefaultLangID(); }
@@ -39,44 +33,6 @@ std::string ProgramFileName() {
   char buffer[MAX_PATH];
   DWORD length = GetModuleFileNameA(module, buffer, sizeof buffer);
   return std::string(buffer, length < sizeof buffer ? length : 0);
-}
-
-namespace {
-
-// The installed common-controls library's version, major << 16 | minor; 0
-// when it does not tell.
-uint32_t CommonControlsVersion() {
-  struct VersionInfo {
-    DWORD size, major, minor, build, platform;
-  } version{sizeof(VersionInfo), 0, 0, 0, 0};
-  HMODULE library = LoadLibraryA("comctl32.dll");
-  if (!library) return 0;
-  using GetVersionProc = HRESULT(CALLBACK*)(VersionInfo*);
-  auto get_version = reinterpret_cast<GetVersionProc>(reinterpret_cast<void*>(GetProcAddress(library, "DllGetVersion")));
-  uint32_t result = get_version && get_version(&version) == S_OK ? (version.major << 16) | version.minor : 0;
-  FreeLibrary(library);
-  return result;
-}
-
-// Whether the shell-folder library loads; no error box if it does not.
-bool ShellFolderLibraryLoads() {
-  UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-  HMODULE library = LoadLibraryA("SHFOLDER.DLL");
-  SetErrorMode(previous);
-  if (library) FreeLibrary(library);
-  return library != nullptr;
-}
-
-}  // namespace
-
-void TInstallMainForm::Install1AfterInitialized(forms::TComponent*) {
-  OSVERSIONINFOA info = VersionReport();
-  UpdaterFacts facts;
-  facts.nt_platform = info.dwPlatformId == VER_PLATFORM_WIN32_NT;
-  facts.major_version = info.dwMajorVersion;
-  facts.shell_folder_library_loads = !(facts.nt_platform && facts.major_version > 4) && ShellFolderLibraryLoads();
-  facts.common_controls_version = CommonControlsVersion();
-  ChooseUpdaters(facts);
 }
 
 std::string GetShortPath(const std::string& path) {

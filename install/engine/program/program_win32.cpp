@@ -39,6 +39,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   try {
     forms::Application()->CreateForm<install::TInstallMainForm>(StoredScript());
     forms::Application()->Run();
+    // A build or floppy copy that failed has told the user; its caller
+    // learns it from the exit code.
+    exit_code = install::ProgramExitCode();
   } catch (const forms::EAbort&) {
     exit_code = 1;
   } catch (const std::exception& error) {

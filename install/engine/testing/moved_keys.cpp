@@ -1,5 +1,7 @@
 #include "testing/moved_keys.h"
 
+#include <shlwapi.h>
+
 #include <gtest/gtest.h>
 
 #include "paths/registry.h"
@@ -21,6 +23,21 @@ MovedRootKeys::MovedRootKeys(const std::string& name, std::initializer_list<HKEY
     stand_ins_[root] = key;
   }
   for (auto [root, key] : stand_ins_) moved_ = moved_ && key && RegOverridePredefKey(root, key) == ERROR_SUCCESS;
+}
+
+bool MovedRootKeys::Keep(HKEY root, const std::string& path) {
+  HKEY real = nullptr;
+  RegOverridePredefKey(root, nullptr);
+  bool opened = RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &real) == ERROR_SUCCESS;
+  RegOverridePredefKey(root, stand_ins_.at(root));
+  if (!opened) return false;
+  HKEY copy = nullptr;
+  bool kept = RegCreateKeyExA(stand_ins_.at(root), path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &copy,
+                              nullptr) == ERROR_SUCCESS &&
+              SHCopyKeyA(real, nullptr, copy, 0) == ERROR_SUCCESS;
+  if (copy) RegCloseKey(copy);
+  RegCloseKey(real);
+  return kept;
 }
 
 MovedRootKeys::~MovedRootKeys() {

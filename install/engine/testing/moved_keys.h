@@ -23,6 +23,10 @@ public:
   bool Moved() const { return moved_; }
   // The key that stands in for root, opened with all access.
   HKEY StandIn(HKEY root) const { return stand_ins_.at(root); }
+  // Copies the key at path below the real root into root's stand-in: what
+  // the system itself reads there (the cryptographic providers below
+  // HKEY_LOCAL_MACHINE) stays in reach. Whether it was copied.
+  bool Keep(HKEY root, const std::string& path);
 
 private:
   std::string base_;

@@ -157,6 +157,35 @@ Header HeaderAt(const std::string &bytes, size_t p) {
   return h;
 }
 
+std::vector<Member> ReadMembers(const std::string &archive) {
+  if (archive.size() < kHead) throw std::runtime_error("no archive head");
+  std::vector<Member> members;
+  size_t position = kHead;
+  for (int32_t i = 0; i < HeadCount(archive); ++i) {
+    Header h = HeaderAt(archive, position);
+    if (h.lastDisk > 1 || h.dataStart < 0 || h.lastDataByte < h.dataStart ||
+        static_cast<size_t>(h.lastDataByte) >= archive.size())
+      throw std::runtime_error("member data outside the archive: " + h.sourcePath);
+    Member m;
+    m.name = h.sourcePath;
+    m.data = Inflate(archive.substr(h.dataStart, h.lastDataByte - h.dataStart + 1));
+    if (static_cast<int32_t>(m.data.size()) != h.fileSize) throw std::runtime_error("size differs: " + m.name);
+    m.date = h.fileDate;
+    m.version = h.version;
+    m.fileID = h.fileID;
+    m.fileNumber = h.fileNumber;
+    members.push_back(m);
+    position = static_cast<size_t>(h.nextHeaderPos);
+  }
+  return members;
+}
+
+std::map<std::string, Member> MembersByName(const std::filesystem::path &path) {
+  std::map<std::string, Member> members;
+  for (Member &member : ReadMembers(ReadFile(path))) members[member.name] = member;
+  return members;
+}
+
 void PutInt(std::string &bytes, size_t position, int32_t value) {
   Le(bytes, position, static_cast<uint32_t>(value), 4);
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,14 @@ std::string Inflate(const std::string &stream);
 std::string PlainArchive(const std::vector<Member> &members);
 // A disk set of the members on disks of `capacity` bytes; element 0 is disk 1.
 std::vector<std::string> DiskSet(const std::vector<Member> &members, size_t capacity);
+
+// The members of a plain archive (or of a disk set on one disk), read
+// header by header from position 5 along NextHeaderPos, each one's data
+// inflated from DataStart to LastDataByte. Raises for an archive that
+// doesn't hold together.
+std::vector<Member> ReadMembers(const std::string &archive);
+// The members of the archive file at path by name.
+std::map<std::string, Member> MembersByName(const std::filesystem::path &path);
 
 int32_t HeadCount(const std::string &archive);
 uint8_t HeadSpanned(const std::string &archive);

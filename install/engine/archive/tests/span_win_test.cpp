@@ -1,6 +1,7 @@
-// Spanning onto a 64 KB floppy in drive S: (see floppy.sh): the new-disk
-// handler swaps disks by moving the full disk file off the floppy, as a
-// user takes the full disk out, and brings disk 1 back at the end.
+// Spanning onto a 64 KB floppy in drive S: (a tmpfs mounted around the
+// test): the new-disk handler swaps disks by moving the full disk file off
+// the floppy, as a user takes the full disk out, and brings disk 1 back at
+// the end.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -29,7 +30,7 @@ void MoveAll(const std::string &from, const std::string &to) {
 }
 
 TEST(SpanToFloppy, DisksSwappedByTheHandlerReadBack) {
-  ASSERT_TRUE(fs::exists(kFloppy)) << "floppy.sh did not set up drive S:";
+  ASSERT_TRUE(fs::exists(kFloppy)) << "the tmpfs drive S: is not there";
   fixture::TempDir dir;
   std::vector<std::string> data = {fixture::TextData(4000), fixture::NoiseData(90000),
                                    fixture::NoiseData(40000, 2), fixture::NoiseData(30000, 3)};

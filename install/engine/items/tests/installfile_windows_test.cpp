@@ -84,6 +84,49 @@ TEST_F(InstallFilesOnWindows, ATargetInUseIsWrittenBesideItAndReplacedAtTheNextS
   EXPECT_NE(report.find(temp_.path().filename().string()), std::string::npos) << report;
 }
 
+// Where the system refuses the renaming, each file in use gets a batch of
+// its own that a RunOnce value runs at the next start: a second file's
+// value is added beside the first's, not put in its place.
+TEST_F(InstallFilesOnWindows, EveryFileInUseWhoseRenamingIsRefusedHasItsOwnBatch) {
+  TCustomInstall* install = Engine();
+  TInstallDirectory* directory = Directory("Programs");
+  std::vector<std::unique_ptr<HeldOpen>> held;
+  for (const char* name : {"first.dll", "second.dll"}) {
+    TInstallFile* file = File(std::string("IF") + ChangeFileExt(name, ""), name, directory);
+    Source(name, 300);
+    Pack(file);
+    Existing(name, "running");
+    held.push_back(std::make_unique<HeldOpen>(Target(name)));
+    ASSERT_TRUE(held.back()->Held());
+  }
+  SetDelayedMoveHandler([](const std::string&, const std::string&) { return false; });
+  struct Restore {
+    ~Restore() { SetDelayedMoveHandler(nullptr); }
+  } restore;
+
+  directory->Process();
+
+  const char* const run_once = "\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+  std::string first = ReadRegistryString(hkCurrentUser, run_once, "QuendricBatFile", "");
+  std::string second = ReadRegistryString(hkCurrentUser, run_once, "QuendricBatFile1", "");
+  ASSERT_NE(first, "");
+  ASSERT_NE(second, "");
+  EXPECT_NE(first, second);
+  // second.dll is the newer helper: it is installed first.
+  for (auto [batch, name] : {std::pair{first, "second"}, std::pair{second, "first"}}) {
+    std::string short_target = GetShortPath(Target(std::string(name) + ".dll"));
+    EXPECT_EQ(fixture::ReadFile(batch), "erase " + short_target + "\r\nmove " +
+                                            AddTrailingBackslash(ExtractFileDir(short_target)) + name + ".1 " +
+                                            short_target + "\r\n");
+  }
+  TStringList unfinished;
+  install->ReadUnfinishedList(unfinished);
+  EXPECT_GE(unfinished.IndexOf(first + ";1"), 0);
+  EXPECT_GE(unfinished.IndexOf(second + ";1"), 0);
+  EXPECT_EQ(install->InUseCount(), 4);
+  for (const std::string& batch : {first, second}) std::filesystem::remove(batch);
+}
+
 // The Windows 9x family renames through WININIT.INI; Wine presents
 // Windows 98 to the probe program, which holds the target open itself.
 TEST(InstallFileOn9x, ATargetInUseIsRenamedThroughWininit) {

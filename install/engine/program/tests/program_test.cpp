@@ -1,9 +1,6 @@
 // Runs install.exe as a user would and reads the message box it shows on a
 // bad command line, as the user sees it; and installs the product from a
 // distribution beside it.
-// Registry calls of Windows Vista and later (RegGetValue, RegDeleteTree).
-#undef _WIN32_WINNT
-#define _WIN32_WINNT 0x0600
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -14,6 +11,7 @@
 
 #include "archive/tests/archive_fixture.h"
 #include "installer_user.h"
+#include "product.h"
 
 namespace {
 
@@ -55,77 +53,28 @@ TEST(InstallProgram, RefusesABadCommandLineWithTheMessage) {
   }
 }
 
-// Reads a text value, empty when it is not there.
-std::string RegistryText(HKEY root, const char* key, const char* value) {
-  char data[MAX_PATH] = {};
-  DWORD size = sizeof data;
-  if (RegGetValueA(root, key, value, RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS) return "";
-  return data;
-}
-
-// A file beside this test program (and install.exe).
-std::filesystem::path BesideTheTest(const char* name) {
-  char program[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, program, sizeof program);
-  return std::filesystem::path(program).parent_path() / name;
-}
-
-const char* const kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Network Monitor";
-
 // The distribution beside the installer: the main archive with the
 // script's system updaters and the product's files, as the build packs
-// them. The control is a library that registers itself under a value of
-// its own.
+// them.
 TEST(InstallProgram, StartsFromItsScriptRunsAndEnds) {
   fixture::TempDir loader;
-  struct Packed {
-    const char* name;
-    std::string data;
-  } packed[] = {
-      {"Redist\\ShFolder.Exe", "MZ shell folders"},
-      {"Redist\\50ComUpd.Exe", "MZ common controls"},
-      {"Bin\\dmwclient.dll", "MZ trend agent"},
-      {"Bin\\polyprobe.dll", "MZ service monitor"},
-      {"Bin\\pagerwire.dll", "MZ messaging"},
-      {"Bin\\tipcaster.ocx", fixture::ReadFile(BesideTheTest("install_program_regserver.dll"))},
-  };
   std::vector<fixture::Member> members;
-  for (const Packed& p : packed) {
+  for (const product::File& file : product::Files()) {
     fixture::Member member;
-    member.name = p.name;
-    member.data = p.data;
-    member.fileID = static_cast<int32_t>(members.size());  // the identifiers of the script
+    member.name = file.name;
+    member.data = file.data;
+    member.fileID = file.id;
     members.push_back(member);
   }
   fixture::WriteFile(loader.path() / "files.1", fixture::PlainArchive(members));
-  RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\NetmonTests", "ProgramTestRegistered");
-  RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstallKey);
+  product::Forget();
   Outcome outcome = RunInstaller("*x \"-s" + loader.path().string() + "\"");
   EXPECT_TRUE(outcome.exited);
-  EXPECT_EQ(outcome.pages, (std::vector<std::string>{"Welcome", "Choose Destination Location",
-                                                      "Select folder in start menu", "Setup complete"}));
+  EXPECT_EQ(outcome.pages, product::kWizardPages);
   EXPECT_EQ(outcome.box_text, "");
   EXPECT_EQ(outcome.exit_code, 0u);
-  // Under Wine neither updater is needed: the shell-folder one is
-  // installed and not run, the common-controls one is left out.
-  char program_files[MAX_PATH] = {};
-  ExpandEnvironmentStringsA("%ProgramFiles%", program_files, sizeof program_files);
-  std::filesystem::path product = std::filesystem::path(program_files) / "ZUV";
-  EXPECT_EQ(fixture::ReadFile(product / "Updates" / "ShFolder.Exe"), "MZ shell folders");
-  EXPECT_FALSE(std::filesystem::exists(product / "Updates" / "50ComUpd.Exe"));
-  for (size_t i = 2; i < members.size(); ++i) {
-    std::string file = members[i].name.substr(members[i].name.find('\\') + 1);
-    EXPECT_EQ(fixture::ReadFile(product / file), members[i].data) << file;
-  }
-  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\NetmonTests", "ProgramTestRegistered"),
-            (product / "tipcaster.ocx").string());
-  std::string active_x = std::string(kUninstallKey) + "\\ActiveX";
-  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, active_x.c_str(), "File1"), (product / "tipcaster.ocx").string() + ";0");
-  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, (std::string(kUninstallKey) + "\\Files").c_str(), "Entries"), "3");
-  RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstallKey);
-  RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\NetmonTests", "ProgramTestRegistered");
-  std::error_code ignored;
-  std::filesystem::remove_all(product, ignored);
+  product::ExpectInstalled(product::Files());
+  product::Forget();
 }
 
 }  // namespace

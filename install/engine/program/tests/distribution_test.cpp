@@ -1,0 +1,243 @@
+// The product's distribution as its vendor and its users meet it: the
+// vendor runs install.exe -b beside BUILD.INF in a folder that holds the
+// product's files, a user runs the setup.exe that comes out. setup.exe is
+// cut into its parts by the self-extract header's layout and checked with
+// the test's own SHA-1, the archives read back member by member with the
+// test's own reader. Drive R: is a read-only disk and A: a floppy, both
+// mounted around these tests.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "archive/tests/archive_fixture.h"
+#include "distribution/tests/distribution_fixture.h"
+#include "installer_user.h"
+#include "product.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using installer_user::Outcome;
+using product::BesideTheTest;
+
+class Distribution : public ::testing::Test {
+protected:
+  void SetUp() override {
+    stage_ = vendor_.path();
+    dist_ = stage_ / "dist";
+    fs::copy_file(BesideTheTest("install.exe"), stage_ / "install.exe");
+    files_ = product::Files();
+    for (const product::File& file : files_) {
+      fs::create_directories((stage_ / file.name).parent_path());
+      fixture::WriteFile(stage_ / file.name, file.data);
+    }
+    // The development environment's library search path: the folder of
+    // this test, where the build put the loader and its marker.
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\TORV\\Q32V52", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
+              ERROR_SUCCESS);
+    std::string library = BesideTheTest("").string();
+    RegSetValueExA(key, "SearchPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(library.c_str()),
+                   static_cast<DWORD>(library.size() + 1));
+    RegCloseKey(key);
+  }
+  // install.exe -b with this BUILD.INF, run in the vendor's folder.
+  Outcome Build(const std::string& build_inf) {
+    fixture::WriteFile(stage_ / "BUILD.INF", build_inf);
+    Outcome outcome = installer_user::RunInstaller("\"" + (stage_ / "install.exe").string() + "\" -b", stage_.string());
+    EXPECT_TRUE(outcome.exited);
+    return outcome;
+  }
+  void BuildTheDistribution() {
+    Outcome outcome = Build(dist_.string() + "\r\n");
+    ASSERT_EQ(outcome.box_text, "");
+    ASSERT_EQ(outcome.exit_code, 0u);
+  }
+  // A user runs setup_exe with arguments; the loader's temporary folder is
+  // one of the test's own.
+  Outcome RunSetup(const fs::path& setup_exe, const std::string& arguments = "") {
+    char previous[MAX_PATH] = {};
+    bool had_tmp = GetEnvironmentVariableA("TMP", previous, sizeof previous) > 0;
+    SetEnvironmentVariableA("TMP", user_temp_.path().string().c_str());
+    Outcome outcome = installer_user::RunInstaller("\"" + setup_exe.string() + "\" " + arguments);
+    SetEnvironmentVariableA("TMP", had_tmp ? previous : nullptr);
+    EXPECT_TRUE(outcome.exited);
+    return outcome;
+  }
+  // The install records whose installer ran from the user's temporary
+  // folder.
+  std::vector<std::string> RecordsOfTheLoadersInstaller() const {
+    std::vector<std::string> records;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\ZUV\\Install", 0, KEY_READ, &key) != ERROR_SUCCESS) return records;
+    char name[256];
+    for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i) {
+      std::string path = product::RegistryText(key, name, "Path");
+      if (path.rfind(user_temp_.path().string(), 0) == 0) records.push_back(name);
+    }
+    RegCloseKey(key);
+    return records;
+  }
+  // What the loaders left in the user's temporary folder: nothing of theirs.
+  std::vector<std::string> LoaderFolders() const {
+    std::vector<std::string> folders;
+    for (const fs::directory_entry& entry : fs::directory_iterator(user_temp_.path()))
+      if (entry.is_directory() && entry.path().filename().string().rfind("stp", 0) == 0)
+        folders.push_back(entry.path().filename().string());
+    return folders;
+  }
+  bool Built(const char* name) const { return fs::exists(dist_ / name); }
+
+  fixture::TempDir vendor_, user_temp_;
+  fs::path stage_, dist_;
+  std::vector<product::File> files_;
+};
+
+TEST_F(Distribution, TheBuildMakesASelfExtractingSetupFromBuildInf) {
+  BuildTheDistribution();
+
+  std::string setup1 = fixture::ReadFile(dist_ / "setup.1");
+  std::string files1 = fixture::ReadFile(dist_ / "files.1");
+  std::string loader = fixture::ReadFile(BesideTheTest("QuendricLoadProgram.exe"));
+  fixture::SetupExe exe = fixture::SplitSetupExe(fixture::ReadFile(dist_ / "setup.exe"), true);
+  EXPECT_EQ(exe.marker_length, 14);
+  EXPECT_EQ(exe.marker, "SELFEXTRACTING");
+  EXPECT_TRUE(exe.zeros);
+  EXPECT_TRUE(exe.loader == loader) << "the loader program is not at the start of setup.exe";
+  EXPECT_EQ(exe.setup1_first, static_cast<int32_t>(loader.size()));
+  EXPECT_EQ(exe.setup1_last, exe.setup1_first + static_cast<int32_t>(setup1.size()) - 1);
+  EXPECT_EQ(exe.files1_first, exe.setup1_last + 1);
+  EXPECT_EQ(exe.files1_last, exe.files1_first + static_cast<int32_t>(files1.size()) - 1);
+  EXPECT_TRUE(exe.setup1 == setup1);
+  EXPECT_TRUE(exe.files1 == files1);
+  EXPECT_EQ(exe.between, "");
+  EXPECT_EQ(exe.trailer, fixture::Sha1Hex(exe.covered));
+
+  std::vector<fixture::Member> installer = fixture::ReadMembers(setup1);
+  ASSERT_EQ(installer.size(), 1u);
+  EXPECT_EQ(installer[0].name, (stage_ / "install.exe").string());
+  EXPECT_TRUE(installer[0].data == fixture::ReadFile(stage_ / "install.exe"));
+  std::map<std::string, fixture::Member> members = fixture::MembersByName(dist_ / "files.1");
+  ASSERT_EQ(members.size(), files_.size());
+  for (const product::File& file : files_) {
+    ASSERT_EQ(members.count(file.name), 1u) << file.name;
+    EXPECT_EQ(members[file.name].fileID, file.id) << file.name;
+    EXPECT_TRUE(members[file.name].data == file.data) << file.name;
+  }
+}
+
+TEST_F(Distribution, AFailedBuildSaysWhyAndLeavesNoDistribution) {
+  BuildTheDistribution();  // an earlier build: the failed one replaces it
+  struct Case {
+    const char* what;
+    std::function<std::string()> build_inf;  // arranges the failure
+    std::string message;
+  } cases[] = {
+      {"a missing file",
+       [this] {
+         fs::remove(stage_ / "Bin\\pagerwire.dll");
+         return dist_.string();
+       },
+       "Could not open or find the following file when trying to read the Size, Date, and Version "
+       ":Bin\\pagerwire.dll"},
+      {"a read-only build directory", [] { return std::string("R:\\readonly"); },
+       "Cannot create the file R:\\readonly\\setup.1"},
+      {"no first line", [] { return std::string(); },
+       "Must be 1 line in BUILD.INF. This line should specify the build directory"},
+      {"a blank first line", [] { return std::string("  \r\nC:\\later"); },
+       "Must be 1 line in BUILD.INF. This line should specify the build directory"},
+  };
+  for (const Case& c : cases) {
+    Outcome outcome = Build(c.build_inf());
+    EXPECT_EQ(outcome.box_caption, "Install") << c.what;
+    EXPECT_EQ(outcome.box_text, c.message) << c.what;
+    EXPECT_EQ(outcome.exit_code, 1u) << c.what;
+    EXPECT_FALSE(Built("setup.exe") || Built("setup.1") || Built("files.1")) << c.what;
+    EXPECT_TRUE(fs::is_empty("R:\\readonly")) << c.what;
+  }
+  fs::remove(stage_ / "BUILD.INF");
+  Outcome outcome = installer_user::RunInstaller("\"" + (stage_ / "install.exe").string() + "\" -b", stage_.string());
+  EXPECT_EQ(outcome.box_text,
+            "Need to have a BUILD.INF file in this directory with the first line specifying the build directory");
+  EXPECT_EQ(outcome.exit_code, 1u);
+}
+
+TEST_F(Distribution, AUserInstallsTheProductFromSetupExe) {
+  BuildTheDistribution();
+  product::Forget();
+
+  Outcome outcome = RunSetup(dist_ / "setup.exe");
+
+  EXPECT_EQ(outcome.pages, product::kWizardPages);
+  EXPECT_EQ(outcome.box_text, "");
+  EXPECT_EQ(outcome.exit_code, 0u);
+  product::ExpectInstalled(files_);
+  // The installer's folder went with the end of the installation, and so
+  // did its install record.
+  EXPECT_EQ(LoaderFolders(), std::vector<std::string>{});
+  EXPECT_EQ(RecordsOfTheLoadersInstaller(), std::vector<std::string>{});
+  product::Forget();
+}
+
+TEST_F(Distribution, ADamagedSetupExeIsRefused) {
+  BuildTheDistribution();
+  std::string good = fixture::ReadFile(dist_ / "setup.exe");
+  size_t header = good.size() - 96;
+  auto patched = [&good](size_t at, char value) {
+    std::string bytes = good;
+    bytes[at] = value;
+    return bytes;
+  };
+  struct Case {
+    const char* damage;
+    std::string bytes;
+    std::string reason;
+  } cases[] = {
+      {"a digit of the checksum", patched(good.size() - 1, good.back() == '0' ? '1' : '0'),
+       "its checksum does not match its contents"},
+      {"the marker of the header", patched(header + 1, 'X'), "its checksum does not match its contents"},
+      {"the header and the checksum cut off", good.substr(0, header), "it does not end with the setup information"},
+  };
+  fs::create_directories(stage_ / "damaged");
+  fs::path setup = stage_ / "damaged" / "setup.exe";
+  for (const Case& c : cases) {
+    fixture::WriteFile(setup, c.bytes);
+    Outcome outcome = RunSetup(setup);
+    EXPECT_EQ(outcome.box_caption, "Setup") << c.damage;
+    EXPECT_EQ(outcome.box_text, "The setup file " + setup.string() + " is damaged: " + c.reason +
+                                    ". Please get a new copy of the setup program.")
+        << c.damage;
+    EXPECT_EQ(outcome.exit_code, 1u) << c.damage;
+    EXPECT_TRUE(outcome.pages.empty()) << c.damage;
+  }
+  EXPECT_EQ(LoaderFolders(), std::vector<std::string>{});
+}
+
+TEST_F(Distribution, TodiskCopiesTheInstallationToFloppies) {
+  BuildTheDistribution();
+  for (const char* name : {"setup.exe", "setup.1", "files.1"}) fs::remove(fs::path("A:\\") / name);
+
+  Outcome outcome = RunSetup(dist_ / "setup.exe", "*TODISK");
+
+  EXPECT_EQ(outcome.box_text, "");
+  EXPECT_EQ(outcome.exit_code, 0u);
+  fixture::SetupExe floppy = fixture::SplitSetupExe(fixture::ReadFile("A:\\setup.exe"), false);
+  EXPECT_EQ(floppy.marker, "NOTSELFEXTRACT");
+  EXPECT_TRUE(floppy.covered == fixture::ReadFile(BesideTheTest("QuendricLoadProgram.exe")) +
+                                    fixture::SelfExtractHeaderBytes("NOTSELFEXTRACT", 0, 0, 0, 0));
+  EXPECT_TRUE(fixture::ReadFile("A:\\setup.1") == fixture::ReadFile(dist_ / "setup.1"));
+  std::string files1 = fixture::ReadFile("A:\\files.1");
+  EXPECT_EQ(fixture::HeadSpanned(files1), 1);
+  EXPECT_EQ(fixture::ReadMembers(files1).size(), files_.size());
+  EXPECT_EQ(LoaderFolders(), std::vector<std::string>{});
+  for (const char* name : {"setup.exe", "setup.1", "files.1"}) fs::remove(fs::path("A:\\") / name);
+}
+
+}  // namespace
