@@ -14,6 +14,7 @@ TCustomInstall* g_install = nullptr;
 std::vector<std::string> g_program_arguments;
 
 const char* const kDefaultDestDir = "\\MyApplication";
+const char* const kDefaultThemeBitmap = "INSTALLTHEME1";
 
 }  // namespace
 
@@ -40,6 +41,14 @@ const ClassInfo& TCustomInstall::StaticClass() {
       "TCustomInstall", &TFileContainer::StaticClass(), nullptr,
       {BoolProp<C>("AutoMaximizeWindow", &C::AutoMaximizeWindow, &C::SetAutoMaximizeWindow, true),
        ObjectProp<C, TBuildInfo>("BuildInfo", &C::BuildInfo),
+       [] {
+         PropInfo theme = ObjectProp<C, TPicture>("DialogThemeBitmap", &C::DialogThemeBitmap);
+         // The program's own picture is the default, not stored.
+         theme.stored = [](const TPersistent& o) {
+           return static_cast<const C&>(o).DialogThemeBitmap().ResourceName() != kDefaultThemeBitmap;
+         };
+         return theme;
+       }(),
        BoolProp<C>("HideMainForm", &C::HideMainForm, &C::SetHideMainForm, false),
        ObjectProp<C, TInstallInformation>("Information", &C::Information),
        ObjectProp<C, TControlPanelExtensionInformation>("win2KExtendedInformation", &C::Win2KExtendedInformation),
@@ -90,6 +99,8 @@ void TCustomInstall::Create(TComponent* owner) {
   SetDestDir(kDefaultDestDir);
   SetInstallTypes(InstallTypeBit(itFull));
   StoreArchiveFileType(StandardPathSpecifiers().FindByClass("TpsMainArchiveFile"));
+  // A program without the picture (a test's) shows its pages without one.
+  dialog_theme_bitmap_.LoadFromResourceName(kDefaultThemeBitmap);
   // The run tells of the end of the installed objects itself.
   SetAfterInstallObjectsEnabled(false);
   g_install = this;
