@@ -11,7 +11,8 @@
 # (testing/demo/pack_files.cpp): files.1 holds the product's files under
 # the member names and file identifiers of the install script, and the
 # setup program stands beside it. A small program (testing/demo/demo_user)
-# plays the user: it goes through the wizard taking every default.
+# plays the user: it goes through the wizard taking every default and saves
+# a screenshot of each page under build/demo/screenshots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -93,9 +94,11 @@ cp "$stage/install.exe" "$dist/"
 loader_dir=$("$wine" winepath -w "$dist")
 step "Install from the distribution: install.exe -s$loader_dir"
 status=0
-(cd "$dist" && timeout 180 "$wine" "$bin/demo_user.exe" "$("$wine" winepath -w "$dist/install.exe")" "-s$loader_dir" \
-  2>/dev/null | tr -d '\r') || status=$?
+shots="$demo/screenshots"
+(cd "$dist" && timeout 180 "$wine" "$bin/demo_user.exe" "--screenshots=$("$wine" winepath -w "$shots")" \
+  "$("$wine" winepath -w "$dist/install.exe")" "-s$loader_dir" 2>/dev/null | tr -d '\r') || status=$?
 echo "  install.exe ended with exit code $status"
+echo "  screenshots of the wizard's pages (BMP): $shots"
 
 program_files=$(run cmd /c echo '%ProgramFiles%')
 product=$("$wine" winepath -u "$program_files\\ZUV" 2>/dev/null)

@@ -1,6 +1,10 @@
 #include "installer_user.h"
 
+#include <cctype>
+#include <cstdio>
 #include <string>
+
+#include "screenshot.h"
 
 namespace installer_user {
 namespace {
@@ -56,22 +60,38 @@ BOOL CALLBACK FindWizardPage(HWND window, LPARAM context) {
   return FALSE;
 }
 
+// Saves what the page shows, once it has painted itself.
+void SaveScreenshot(HWND host, const std::string& folder, Outcome& outcome) {
+  Sleep(300);
+  std::string name = outcome.pages.back();
+  for (char& c : name)
+    if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+  char place[8];
+  snprintf(place, sizeof place, "%02u_", static_cast<unsigned>(outcome.pages.size()));
+  std::string path = folder + "\\" + place + name + ".bmp";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  if (screenshot::Capture(host).SaveAs(path)) outcome.screenshots.push_back(path);
+}
+
 // Goes on through the wizard as a user who takes every default: presses
 // Next or Finish on the page that shows and notes the page's caption.
-void TakeTheDefaults(DWORD process_id, Outcome& outcome) {
+void TakeTheDefaults(DWORD process_id, const std::string& screenshot_folder, Outcome& outcome) {
   WizardSearch search{process_id};
   EnumWindows(FindWizardPage, reinterpret_cast<LPARAM>(&search));
   if (!search.button) return;
   char caption[128] = {};
   GetWindowTextA(search.host, caption, sizeof caption);
-  if (outcome.pages.empty() || outcome.pages.back() != caption) outcome.pages.push_back(caption);
+  if (outcome.pages.empty() || outcome.pages.back() != caption) {
+    outcome.pages.push_back(caption);
+    if (!screenshot_folder.empty()) SaveScreenshot(search.host, screenshot_folder, outcome);
+  }
   PostMessageA(search.button, BM_CLICK, 0, 0);
   Sleep(400);  // the next page shows before the user reads it
 }
 
 }  // namespace
 
-Outcome RunInstaller(const std::string& command_line) {
+Outcome RunInstaller(const std::string& command_line, const std::string& screenshot_folder) {
   std::string command = command_line;
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
@@ -95,7 +115,7 @@ Outcome RunInstaller(const std::string& command_line) {
       outcome.box_caption = text;
       PostMessageA(search.box, WM_COMMAND, IDOK, 0);
     } else if (!search.box) {
-      TakeTheDefaults(process.dwProcessId, outcome);
+      TakeTheDefaults(process.dwProcessId, screenshot_folder, outcome);
     }
   }
   if (!outcome.exited) TerminateProcess(process.hProcess, 99);
