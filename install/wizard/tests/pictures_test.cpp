@@ -2,12 +2,14 @@
 // product's script is shown, its window read back (and saved as a
 // screenshot under page-shots in the build folder), and the theme picture
 // found pixel for pixel in its place, on the window colour, above the
-// etched line of the button bar. The pictures are decoded here, not by the
-// form layer.
+// etched line of the button bar; a dialog's own picture takes the install's
+// place and is stored with the script. The pictures are decoded here, not
+// by the form layer.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -15,6 +17,7 @@
 #include "pages.h"
 #include "progresswindows.h"
 #include "screenshot.h"
+#include "stream.h"
 #include "wizardfixture.h"
 
 namespace wizard_test {
@@ -155,6 +158,29 @@ TEST_F(PagePictures, ADialogsOwnThemeTakesThePlaceOfTheInstalls) {
   screenshot::Pixels shot = Shoot(host_->Handle(), "Own theme of the destination page");
   EXPECT_EQ(PixelsUnlike(shot, host_->Handle(), *page->ThemeBitmap()), 0);
   Free(host_);
+}
+
+class DialogTheme : public WizardTest {};
+
+TEST_F(DialogTheme, ADialogsThemeBitmapLoadsFromTheScriptAndWritesBack) {
+  std::string hex;
+  char digits[3];
+  for (unsigned char byte : PlainBitmap(3, 2, RGB(10, 20, 30))) {
+    snprintf(digits, sizeof digits, "%02X", byte);
+    hex += digits;
+  }
+  Load("  TSelectDestinationDlg SelectDestinationDlg1 {\n    Container = Install1\n    ThemeBitmap.Data = {\n" +
+       hex + "\n    }\n  }");
+  auto* dialog = Find<TSelectDestinationDlg>("SelectDestinationDlg1");
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->ThemeBitmap().Width(), 3);
+  EXPECT_EQ(dialog->ThemeBitmap().Height(), 2);
+  const std::string written = WriteComponent(*main_form_);
+  EXPECT_NE(written.find("    ThemeBitmap.Data = {\n      424D"), std::string::npos) << written;
+  FinalizeApplication();
+  InitializeApplication();
+  main_form_ = Application()->CreateForm<TInstallMainForm>(written);
+  EXPECT_EQ(WriteComponent(*main_form_), written);
 }
 
 TEST_F(PagePictures, TheStatusAndCopyWindowsShowTheirStoredPictures) {
