@@ -14,7 +14,8 @@
 # value HKLM\Software\TORV\Q32V52 SearchPath) that holds Q32V52.TXT. A
 # small program (testing/demo/demo_user) plays the vendor and the user: it
 # starts the program, presses OK on a message box and goes through the
-# wizard taking every default.
+# wizard taking every default, saving a screenshot of each page under
+# build/demo/screenshots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -112,9 +113,11 @@ list_files "$dist"
 
 step "Install as a user: setup.exe"
 temp=$("$wine" winepath -u "$(run cmd /c echo '%TEMP%')" 2>/dev/null)
-(cd "$demo" && timeout 180 "$wine" "$bin/demo_user.exe" "$(windows_path "$dist/setup.exe")" \
-  2>/dev/null | tr -d '\r') || status=$?
+shots="$demo/screenshots"
+(cd "$demo" && timeout 180 "$wine" "$bin/demo_user.exe" "--screenshots=$(windows_path "$shots")" \
+  "$(windows_path "$dist/setup.exe")" 2>/dev/null | tr -d '\r') || status=$?
 echo "  setup.exe ended with exit code $status"
+echo "  screenshots of the wizard's pages (BMP): $shots"
 left=$(find "$temp" -maxdepth 1 -type d -name 'stp*' 2>/dev/null | wc -l)
 echo "  setup's folders left in the temporary folder: $left"
 

@@ -34,7 +34,7 @@ class TComponent;
 struct ClassInfo;
 class TPersistent;
 
-enum class PropKind { Bool, Int, String, Enum, Set, Component, Strings, Object, Event, Collection };
+enum class PropKind { Bool, Int, String, Enum, Set, Component, Strings, Object, Event, Collection, Binary };
 
 // One published property. The accessors work on the object the property
 // belongs to; only those that fit the kind are set.
@@ -58,6 +58,9 @@ struct PropInfo {
   std::function<const TStringList&(const TPersistent&)> get_strings;
   std::function<void(TPersistent&, const TStringList&)> set_strings;
   std::function<TPersistent*(TPersistent&)> get_object;  // Object, Collection: the owned sub-object
+  // Binary: the bytes; the setter raises Exception for bytes it refuses.
+  std::function<std::string(const TPersistent&)> get_bytes;
+  std::function<void(TPersistent&, const std::string&)> set_bytes;
   // Event: binds a published method (as returned by ClassInfo::methods) or
   // clears the event for an empty std::any; false when the method's
   // signature does not fit the event.
@@ -281,6 +284,18 @@ PropInfo StringProp(const std::string& name, std::string (C::*get)() const,
   p.kind = PropKind::String;
   p.get_string = [get](const TPersistent& o) { return (static_cast<const C&>(o).*get)(); };
   p.set_string = [set](TPersistent& o, const std::string& v) { (static_cast<C&>(o).*set)(v); };
+  return p;
+}
+
+// Binary data (the stream writes it as hexadecimal digits).
+template <class C>
+PropInfo BinaryProp(const std::string& name, const std::string& (C::*get)() const,
+                    void (C::*set)(const std::string&)) {
+  PropInfo p;
+  p.name = name;
+  p.kind = PropKind::Binary;
+  p.get_bytes = [get](const TPersistent& o) { return (static_cast<const C&>(o).*get)(); };
+  p.set_bytes = [set](TPersistent& o, const std::string& v) { (static_cast<C&>(o).*set)(v); };
   return p;
 }
 

@@ -59,12 +59,32 @@ void TControl::SetParent(TWinControl* parent) {
   if (parent_) {
     auto& siblings = parent_->controls_;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+    if (align_ != TAlign::alNone) parent_->AlignControls();
   }
   parent_ = parent;
   if (!parent) return;
   parent->controls_.push_back(this);
+  if (align_ != TAlign::alNone) parent->AlignControls();
   // Inside a window already shown, the child's window comes at once.
   FORMS_WINDOW(if (parent->HandleAllocated()) Handle());
+}
+
+void TControl::SetAlign(TAlign align) {
+  align_ = align;
+  if (parent_) parent_->AlignControls();
+}
+
+TColor TControl::Color() const { return parent_color_ && parent_ ? parent_->Color() : color_; }
+
+void TControl::SetColor(TColor color) {
+  color_ = color;
+  parent_color_ = false;
+  FORMS_WINDOW(Invalidate());
+}
+
+void TControl::SetParentColor(bool v) {
+  parent_color_ = v;
+  FORMS_WINDOW(Invalidate());
 }
 
 void TControl::SetCaption(const std::string& caption) {
@@ -83,6 +103,7 @@ void TControl::SetBounds(int32_t left, int32_t top, int32_t width, int32_t heigh
   width_ = width;
   height_ = height;
   FORMS_WINDOW(if (handle_) MoveWindow(handle_, left, top, width, height, TRUE));
+  Resized();
 }
 
 void TControl::FontChanged() { FORMS_WINDOW(if (handle_) SetWindowFont()); }
@@ -96,6 +117,48 @@ void TControl::Command(int code) {
 const ClassInfo& TWinControl::StaticClass() {
   static const ClassInfo info{"TWinControl", &TControl::StaticClass()};
   return info;
+}
+
+void TWinControl::GetClientSize(int32_t& width, int32_t& height) const {
+  width = Width();
+  height = Height();
+}
+
+void TWinControl::AlignArea(int32_t& left, int32_t& top, int32_t& right, int32_t& bottom) const {
+  left = top = 0;
+  GetClientSize(right, bottom);
+}
+
+void TWinControl::AlignControls() {
+  int32_t left, top, right, bottom;
+  AlignArea(left, top, right, bottom);
+  for (TAlign side : {TAlign::alTop, TAlign::alBottom, TAlign::alLeft, TAlign::alRight, TAlign::alClient}) {
+    for (TControl* control : controls_) {
+      if (control->Align() != side) continue;
+      const int32_t width = std::max(right - left, 0), height = std::max(bottom - top, 0);
+      switch (side) {
+        case TAlign::alTop:
+          control->SetBounds(left, top, width, control->Height());
+          top += control->Height();
+          break;
+        case TAlign::alBottom:
+          control->SetBounds(left, bottom - control->Height(), width, control->Height());
+          bottom -= control->Height();
+          break;
+        case TAlign::alLeft:
+          control->SetBounds(left, top, control->Width(), height);
+          left += control->Width();
+          break;
+        case TAlign::alRight:
+          control->SetBounds(right - control->Width(), top, control->Width(), height);
+          right -= control->Width();
+          break;
+        default:
+          control->SetBounds(left, top, width, height);
+          break;
+      }
+    }
+  }
 }
 
 void TWinControl::Destroy() {

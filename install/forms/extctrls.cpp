@@ -147,4 +147,56 @@ void TProgressBar::SetPosition(int32_t position) {
   FORMS_WINDOW(if (HandleAllocated()) SendMessageA(Handle(), PBM_SETPOS, position_, 0));
 }
 
+const ClassInfo& TPanel::StaticClass() {
+  static const ClassInfo info{"TPanel", &TWinControl::StaticClass(),
+                              [](TComponent* owner) -> TComponent* { return New<TPanel>(owner); },
+                              {IntProp<TPanel>("BorderWidth", &TPanel::BorderWidth, &TPanel::SetBorderWidth, 0)}};
+  return info;
+}
+
+void TPanel::SetBorderWidth(int32_t v) {
+  border_width_ = std::max(v, 0);
+  AlignControls();
+}
+
+void TPanel::AlignArea(int32_t& left, int32_t& top, int32_t& right, int32_t& bottom) const {
+  TWinControl::AlignArea(left, top, right, bottom);
+  left += border_width_;
+  top += border_width_;
+  right -= border_width_;
+  bottom -= border_width_;
+}
+
+const ClassInfo& TBevel::StaticClass() {
+  static const ClassInfo info{"TBevel", &TControl::StaticClass(),
+                              [](TComponent* owner) -> TComponent* { return New<TBevel>(owner); }};
+  return info;
+}
+
+const ClassInfo& TImage::StaticClass() {
+  static const ClassInfo info{"TImage", &TControl::StaticClass(),
+                              [](TComponent* owner) -> TComponent* { return New<TImage>(owner); },
+                              {ObjectProp<TImage, TPicture>("Picture", &TImage::Picture),
+                               BoolProp<TImage>("Center", &TImage::Center, &TImage::SetCenter, false)}};
+  return info;
+}
+
+void TImage::Create(TComponent* owner) {
+  TControl::Create(owner);
+  FORMS_WINDOW(picture_.SetOnChange([this] { Invalidate(); }));
+}
+
+void TImage::SetCenter(bool v) {
+  center_ = v;
+  FORMS_WINDOW(Invalidate());
+}
+
+void TImage::PictureOrigin(int32_t& x, int32_t& y) const {
+  x = y = 0;
+  if (!center_) return;
+  // A picture larger than the control shows its middle.
+  x = (Width() - picture_.Width()) / 2;
+  y = (Height() - picture_.Height()) / 2;
+}
+
 }  // namespace forms

@@ -1,14 +1,17 @@
 // The further standard controls the setup wizard's pages carry: an edit
-// box, a sorted or unsorted list box, a group box, a radio group and a
-// progress bar. As with the other controls, the values live here on every
-// platform; on Windows (extctrls_win32.cpp) each is a window of the
-// system's class and every change shows at once.
+// box, a sorted or unsorted list box, a group box, a radio group, a
+// progress bar, panels, an etched line and a picture. As with the other
+// controls, the values live here on every platform; on Windows
+// (extctrls_win32.cpp) each is a window (of the system's class, or of the
+// layer's own for those that draw themselves) and every change shows at
+// once.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "controls.h"
+#include "graphics.h"
 #include "stdctrls.h"
 #include "stringlist.h"
 
@@ -112,6 +115,61 @@ protected:
   const char* WindowClassName() const override;
   DWORD WindowStyle() const override { return 0; }
 #endif
+};
+
+// A plain area that holds and lays out other controls, in its colour. Its
+// aligned controls keep BorderWidth pixels from its edges.
+class TPanel : public TWinControl {
+  FORMS_CLASS(TPanel)
+public:
+  int32_t BorderWidth() const { return border_width_; }
+  void SetBorderWidth(int32_t v);
+
+protected:
+  void AlignArea(int32_t& left, int32_t& top, int32_t& right, int32_t& bottom) const override;
+#ifdef _WIN32
+  HWND CreateWindowHandle() override { return CreatePaintedWindow(); }
+#endif
+
+private:
+  int32_t border_width_ = 0;
+};
+
+// An etched line along the top edge of its bounds, as between a page's
+// texts and its buttons: a shadow line with a highlight line below it.
+class TBevel : public TControl {
+  FORMS_CLASS(TBevel)
+#ifdef _WIN32
+public:
+  void Paint(HDC dc) override;
+
+protected:
+  HWND CreateWindowHandle() override { return CreatePaintedWindow(); }
+#endif
+};
+
+// A picture on its colour: at the top left of the control, or with Center
+// in its middle. It shows every change of the picture at once.
+class TImage : public TControl {
+  FORMS_CLASS(TImage)
+public:
+  void Create(TComponent* owner) override;
+  TPicture& Picture() { return picture_; }
+  void SetPicture(const TPicture& picture) { picture_.Assign(picture); }
+  bool Center() const { return center_; }
+  void SetCenter(bool v);
+  // Where the picture's top left corner lies in the control.
+  void PictureOrigin(int32_t& x, int32_t& y) const;
+#ifdef _WIN32
+  void Paint(HDC dc) override;
+
+protected:
+  HWND CreateWindowHandle() override { return CreatePaintedWindow(); }
+#endif
+
+private:
+  TPicture picture_;
+  bool center_ = false;
 };
 
 }  // namespace forms

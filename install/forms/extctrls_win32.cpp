@@ -13,7 +13,9 @@ const char* const kOriginalProc = "InstallFormsOriginalProc";
 // parent, so that they reach the form that dispatches them.
 LRESULT CALLBACK ForwardingProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   auto original = reinterpret_cast<WNDPROC>(GetPropA(window, kOriginalProc));
-  if (message == WM_COMMAND) return SendMessageA(GetParent(window), message, wparam, lparam);
+  // The colours of the buttons inside come from the window that knows them.
+  if (message == WM_COMMAND || message == WM_CTLCOLORSTATIC || message == WM_CTLCOLORBTN)
+    return SendMessageA(GetParent(window), message, wparam, lparam);
   if (message == WM_NCDESTROY) {
     RemovePropA(window, kOriginalProc);
     SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
@@ -52,6 +54,19 @@ HWND TProgressBar::CreateWindowHandle() {
     SendMessageA(window, PBM_SETPOS, position_, 0);
   }
   return window;
+}
+
+void TBevel::Paint(HDC dc) {
+  RECT line{0, 0, Width(), 1};
+  FillRect(dc, &line, BrushOf(clBtnShadow));
+  line = {0, 1, Width(), 2};
+  FillRect(dc, &line, BrushOf(clBtnHighlight));
+}
+
+void TImage::Paint(HDC dc) {
+  int32_t x, y;
+  PictureOrigin(x, y);
+  picture_.Draw(dc, x, y);
 }
 
 }  // namespace forms

@@ -18,8 +18,11 @@ constexpr TModalResult mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry 
 class TForm : public TWinControl {
   FORMS_CLASS(TForm)
 public:
-  // A form stays hidden until it is shown.
-  TForm() { TWinControl::SetVisible(false); }
+  // A form stays hidden until it is shown; its colour is its own.
+  TForm() {
+    TWinControl::SetVisible(false);
+    SetParentColor(false);
+  }
 
   TWindowState WindowState() const { return window_state_; }
   void SetWindowState(TWindowState state);
@@ -44,9 +47,10 @@ public:
   virtual bool CloseQuery() { return true; }
 
 #ifdef _WIN32
-  LRESULT WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) override;
   // Sets the form's size so that its client area is width x height.
   void SetClientSize(int32_t width, int32_t height);
+  void GetClientSize(int32_t& width, int32_t& height) const override;
 
 protected:
   // How the form's window is made: its styles and, for a form shown inside

@@ -2,6 +2,7 @@
 #include "application.h"
 #include "form.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace forms {
@@ -10,45 +11,20 @@ namespace {
 
 const char* const kFormWindowClass = "InstallForm";
 
-LRESULT CALLBACK FormWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTA*>(lparam);
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* form = reinterpret_cast<TForm*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (!form) return DefWindowProcA(window, message, wparam, lparam);
-  LRESULT result = 0;
-  // No exception may unwind through the system's frames.
-  CallHandlingExceptions(form, [&] { result = form->WindowProc(window, message, wparam, lparam); });
-  return result;
-}
-
-void RegisterFormWindowClass() {
-  static bool registered = false;
-  if (registered) return;
-  WNDCLASSA window_class{};
-  window_class.lpfnWndProc = FormWindowProc;
-  window_class.hInstance = GetModuleHandleA(nullptr);
-  window_class.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  window_class.lpszClassName = kFormWindowClass;
-  RegisterClassA(&window_class);
-  registered = true;
-}
-
 }  // namespace
 
 void TForm::CreateParams(TCreateParams&) {}
 
 HWND TForm::CreateWindowHandle() {
-  RegisterFormWindowClass();
+  RegisterWindowClass(kFormWindowClass);
   TCreateParams params;
   CreateParams(params);
   bool child = (params.style & WS_CHILD) != 0;
   int32_t width = Width() > 0 || child ? Width() : CW_USEDEFAULT;
   int32_t height = Height() > 0 || child ? Height() : CW_USEDEFAULT;
   return CreateWindowExA(params.ex_style, kFormWindowClass, Caption().c_str(), params.style, Left(), Top(), width,
-                         height, params.parent, nullptr, GetModuleHandleA(nullptr), this);
+                         height, params.parent, nullptr, GetModuleHandleA(nullptr),
+                         static_cast<TControl*>(this));
 }
 
 void TForm::SetClientSize(int32_t width, int32_t height) {
@@ -100,7 +76,26 @@ TModalResult TForm::ShowModal() {
   return modal_result_;
 }
 
+void TForm::GetClientSize(int32_t& width, int32_t& height) const {
+  RECT client{};
+  if (HandleAllocated()) {
+    GetClientRect(const_cast<TForm*>(this)->Handle(), &client);
+  } else {
+    // Before the window exists: its size less the frame its styles give it.
+    TCreateParams params;
+    const_cast<TForm*>(this)->CreateParams(params);
+    RECT frame{0, 0, 0, 0};
+    AdjustWindowRectEx(&frame, params.style, FALSE, params.ex_style);
+    client.right = Width() - (frame.right - frame.left);
+    client.bottom = Height() - (frame.bottom - frame.top);
+  }
+  width = std::max<int32_t>(client.right, 0);
+  height = std::max<int32_t>(client.bottom, 0);
+}
+
 LRESULT TForm::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  LRESULT answer = 0;
+  if (AnswerCommonMessage(message, wparam, lparam, answer)) return answer;
   switch (message) {
     case WM_NCCREATE:
       AttachHandle(window);  // before CreateWindowExA returns it
@@ -121,7 +116,6 @@ LRESULT TForm::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lpara
       SetVisible(false);
       return 0;
     case WM_NCDESTROY:
-      SetWindowLongPtrA(window, GWLP_USERDATA, 0);
       AttachHandle(nullptr);
       break;
   }

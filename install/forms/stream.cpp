@@ -1,6 +1,7 @@
 #include "stream.h"
 
 #include "collection.h"
+#include "graphics.h"
 
 #include <cctype>
 #include <cstdio>
@@ -11,6 +12,7 @@ namespace forms {
 namespace {
 
 constexpr int kMaxNesting = 64;
+constexpr size_t kBinaryBytesPerLine = 32;
 
 enum class TokenKind { Identifier, Integer, String, Symbol, End };
 
@@ -52,6 +54,31 @@ public:
       throw EReadError(Format("Line %d: unexpected character '%s'", {int64_t{line_}, std::string(1, c)}));
     }
     return token;
+  }
+
+  // Binary data, after its '{': hexadecimal digits, two a byte, with blanks
+  // and line ends anywhere between them, up to the closing '}'.
+  std::string ReadBinaryBody(int line) {
+    std::string out;
+    int high = -1;
+    while (true) {
+      if (pos_ >= text_.size()) throw EReadError(Format("Line %d: unterminated binary data", {int64_t{line}}));
+      char c = text_[pos_++];
+      if (c == '}') break;
+      if (c == '\n') ++line_;
+      if (std::isspace(static_cast<unsigned char>(c))) continue;
+      if (!std::isxdigit(static_cast<unsigned char>(c)))
+        throw EReadError(Format("Line %d: '%s' is not a hexadecimal digit", {int64_t{line_}, std::string(1, c)}));
+      int digit = std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : std::toupper(static_cast<unsigned char>(c)) - 'A' + 10;
+      if (high < 0) {
+        high = digit;
+      } else {
+        out += static_cast<char>(high * 16 + digit);
+        high = -1;
+      }
+    }
+    if (high >= 0) throw EReadError(Format("Line %d: an odd number of hexadecimal digits", {int64_t{line}}));
+    return out;
   }
 
 private:
@@ -196,15 +223,21 @@ private:
   void ReadProperty(TPersistent& object, const Token& name_token) {
     TPersistent* target = &object;
     const PropInfo* property = FindProperty(*target, name_token);
+    std::string path = property->name;
     while (IsSymbol(".")) {
       if (property->kind != PropKind::Object)
         Fail(name_token, "Property " + property->name + " holds no properties");
       target = property->get_object(*target);
       Advance();
       property = FindProperty(*target, Expect(TokenKind::Identifier, "a property name"));
+      path += "." + property->name;
     }
     ExpectSymbol("=");
-    ReadValue(*target, *property);
+    try {
+      ReadValue(*target, *property);
+    } catch (const EInvalidGraphic& error) {
+      Fail(name_token, "Invalid value for property " + path + ": " + error.Message());
+    }
   }
 
   const PropInfo* FindProperty(TPersistent& object, const Token& name_token) {
@@ -274,6 +307,13 @@ private:
       case PropKind::Collection:
         ReadCollection(static_cast<TCollection&>(*property.get_object(object)));
         return;
+      case PropKind::Binary: {
+        if (!IsSymbol("{")) BadValue(value, property);
+        std::string bytes = lexer_.ReadBinaryBody(value.line);
+        Advance();
+        property.set_bytes(object, bytes);
+        return;
+      }
     }
   }
 
@@ -425,6 +465,7 @@ private:
       case PropKind::Object:
       case PropKind::Event:
       case PropKind::Collection:
+      case PropKind::Binary:
         return "";
     }
     return "";
@@ -437,7 +478,11 @@ private:
     for (const ClassInfo* info : chain) {
       for (const PropInfo& property : info->properties) {
         if (property.kind == PropKind::Object) {
-          WriteProperties(*property.get_object(object), prefix + property.name + ".", depth);
+          if (!property.stored || property.stored(object))
+            WriteProperties(*property.get_object(object), prefix + property.name + ".", depth);
+        } else if (property.kind == PropKind::Binary) {
+          if (!property.stored || property.stored(object))
+            WriteBinary(property.get_bytes(object), prefix + property.name, depth);
         } else if (property.kind == PropKind::Collection) {
           WriteCollection(static_cast<TCollection&>(*property.get_object(object)), prefix + property.name, depth);
         } else if (property.kind == PropKind::Event && component) {
@@ -449,6 +494,23 @@ private:
         }
       }
     }
+  }
+
+  // Binary data as hexadecimal digits, 32 bytes a line; empty data is left out.
+  void WriteBinary(const std::string& bytes, const std::string& name, int depth) {
+    if (bytes.empty()) return;
+    Line(depth, name + " = {");
+    static const char kDigits[] = "0123456789ABCDEF";
+    for (size_t start = 0; start < bytes.size(); start += kBinaryBytesPerLine) {
+      std::string digits;
+      for (size_t i = start; i < bytes.size() && i < start + kBinaryBytesPerLine; ++i) {
+        auto byte = static_cast<unsigned char>(bytes[i]);
+        digits += kDigits[byte >> 4];
+        digits += kDigits[byte & 0x0F];
+      }
+      Line(depth + 1, digits);
+    }
+    Line(depth, "}");
   }
 
   void WriteCollection(const TCollection& collection, const std::string& name, int depth) {

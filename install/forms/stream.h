@@ -12,6 +12,9 @@
 //     DestDirType = psProgramFiles          // a component of the root, or nil
 //     OnAfterInitialized = Install1AfterInitialized   // a method of the root
 //     Entries = < { Ident = "a" } { } >      // a collection, item by item
+//     Picture.Data = {                      // binary data: hexadecimal digits,
+//       424D3E0000000000                    //   two a byte, blanks and line ends
+//     }                                     //   anywhere between them
 //     TInstall Install1 { ... }             // a held object, owned by the root
 //     TTranslator { ... }                   // one without a name
 //   }
@@ -20,7 +23,8 @@
 // component is loading, fixes up the component references once the whole
 // text is read, then calls every component's Loaded and, after all of them,
 // every component's AfterLoaded. Anything unknown (class, property, value,
-// component, method) raises EReadError naming it and its line.
+// component, method), and a picture or icon that is none, raises EReadError
+// naming it and its line.
 #pragma once
 
 #include <string>

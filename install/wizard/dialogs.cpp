@@ -285,6 +285,7 @@ std::vector<PropInfo> TCustomBaseInstallDlg::CommonProperties() {
           ContainerProperty(),
           ComponentProp<C, TDialogManager>("DialogManager", &C::DialogManager, &C::SetDialogManager),
           BoolProp<C>("OverrideMainTranslator", &C::OverrideMainTranslator, &C::SetOverrideMainTranslator, false),
+          ObjectProp<C, TPicture>("ThemeBitmap", &C::ThemeBitmap),
           EnumProp<C, TQndrLanguage>("TranslateIntoLanguage", kLanguageNames, &C::TranslateIntoLanguage,
                                      &C::SetTranslateIntoLanguage, qlUser),
           EventProp<C, void(TComponent*)>("OnAfterExecute", &C::SetOnAfterExecute),
@@ -400,6 +401,13 @@ bool TCustomBaseInstallDlg::ShowDialog() {
   Free(form);
   if (result != mrOk) throw EAIUserAbort();
   return true;
+}
+
+void TCustomBaseInstallDlg::AssignTheme(TPicture& picture) const {
+  if (!theme_bitmap_.Empty())
+    picture.Assign(theme_bitmap_);
+  else if (TCustomInstall* install = TCustomInstall::Instance())
+    picture.Assign(install->DialogThemeBitmap());
 }
 
 void TCustomBaseInstallDlg::PlaceDialog() {

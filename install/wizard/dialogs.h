@@ -20,6 +20,7 @@
 #include "core/events.h"
 #include "core/translator.h"
 #include "form.h"
+#include "graphics.h"
 #include "pageregistry.h"
 
 namespace install {
@@ -118,6 +119,8 @@ public:
   void LanguageChanged() override { Translate(); }
 
   virtual void SetDialogManager(TDialogManager* manager);
+  // Copies the picture.
+  virtual void SetThemeBitmap(const forms::TPicture& picture) { theme_bitmap_.Assign(picture); }
   // The live form's font and texts in the dialog's language.
   virtual void Translate();
   // Hands the dialog's settings to its live form.
@@ -132,6 +135,9 @@ public:
   virtual bool CanExecute() { return true; }
   // Places the live form by Position, offsets, Width and Height.
   void PlaceDialog();
+  // Gives a picture of the page the dialog's theme: its own ThemeBitmap,
+  // or the install's DialogThemeBitmap while it has none.
+  void AssignTheme(forms::TPicture& picture) const;
 
   bool AutoSetFont() const { return auto_set_font_; }
   void SetAutoSetFont(bool v) { auto_set_font_ = v; }
@@ -155,6 +161,7 @@ public:
   void SetRelativeLeftOffset(int32_t v) { relative_left_offset_ = v; }
   int32_t RelativeTopOffset() const { return relative_top_offset_; }
   void SetRelativeTopOffset(int32_t v) { relative_top_offset_ = v; }
+  forms::TPicture& ThemeBitmap() { return theme_bitmap_; }
   TQndrLanguage TranslateIntoLanguage() const { return translate_into_language_; }
   void SetTranslateIntoLanguage(TQndrLanguage v) { translate_into_language_ = v; }
   int32_t Width() const { return width_; }
@@ -185,6 +192,7 @@ private:
   int32_t relative_left_offset_ = 0;
   int32_t relative_top_offset_ = 0;
   TQndrLanguage translate_into_language_ = qlUser;
+  forms::TPicture theme_bitmap_;
   int32_t width_ = 0;
   forms::TNotifyEvent on_after_execute_;
   forms::TNotifyEvent on_before_execute_;

@@ -88,6 +88,10 @@ void TBaseInstallForm::CancelWizard() {
   if (UserConfirmsAbort()) AbortWizard();
 }
 
+void TBaseInstallForm::AssignInstallTheme(TPicture& picture) {
+  if (TCustomInstall* install = TCustomInstall::Instance()) picture.Assign(install->DialogThemeBitmap());
+}
+
 // ---------------------------------------------------------------- copy forms
 
 const ClassInfo& TBaseDuringCopyForm::StaticClass() {
@@ -118,6 +122,7 @@ void TBaseFormContainer::Create(TComponent* owner) {
   TForm::Create(owner);
   Font().SetName("Arial");
   Font().SetCharset(1);
+  SetColor(clWindow);
   SetClientSize(kClientWidth, kClientHeight);
   TWindowPlacement centre = PlaceOnScreen(qdpCenter, 0, 0, Width(), Height(), TCentring::Truncate);
   SetBounds(centre.left, centre.top, Width(), Height());

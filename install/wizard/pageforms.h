@@ -40,6 +40,9 @@ public:
   virtual bool SkipPage() { return false; }
   // Asks the install whether to give up; if so, AbortWizard.
   virtual void CancelWizard();
+  // Gives picture the install's DialogThemeBitmap (nothing without an
+  // install).
+  static void AssignInstallTheme(forms::TPicture& picture);
 
   TCustomBaseInstallDlg* DC() const { return dc_; }
   void SetDC(TCustomBaseInstallDlg* dialog) { dc_ = dialog; }

@@ -50,13 +50,38 @@ const ClassInfo& TWizardPage::StaticClass() {
   return info;
 }
 
+TPanel* TWizardPage::AddPanel(const std::string& name, TAlign align, int32_t size) {
+  auto* panel = New<TPanel>(this);
+  panel->SetName(name);
+  panel->SetBounds(0, 0, size, size);
+  panel->SetAlign(align);
+  panel->SetParent(this);
+  return panel;
+}
+
 void TWizardPage::Build(const std::string& caption, TManagerType type, int32_t order, int32_t client_width) {
   client_width_ = client_width;
   SetCaption(caption);
+  SetColor(clWindow);
   SetClientSize(client_width, kClientHeight);
   TWindowPlacement centre = PlaceOnScreen(qdpCenter, 0, 0, Width(), Height(), TCentring::Truncate);
   SetBounds(centre.left, centre.top, Width(), Height());
   BelongTo(type, order);
+  button_panel_ = AddPanel("BottomPanel", TAlign::alBottom, kButtonBarHeight);
+  auto* bevel = New<TBevel>(this);
+  bevel->SetName("Bevel1");
+  bevel->SetBounds(0, 0, client_width, 2);
+  bevel->SetAlign(TAlign::alTop);
+  bevel->SetParent(button_panel_);
+  picture_panel_ = AddPanel("LeftPanel", TAlign::alLeft, kPictureWidth);
+  theme_ = New<TImage>(this);
+  theme_->SetName("ThemeBitmap");
+  theme_->SetCenter(true);
+  theme_->SetAlign(TAlign::alClient);
+  theme_->SetParent(picture_panel_);
+  text_panel_ = AddPanel("TextPanel", TAlign::alClient, 0);
+  text_panel_->SetBorderWidth(kTextBorder);
+  if (theme_->Picture().Empty()) AssignInstallTheme(theme_->Picture());
 }
 
 TTranslateLabel* TWizardPage::AddText(const std::string& name, const std::string& text, int32_t glid, int32_t top,
@@ -66,7 +91,7 @@ TTranslateLabel* TWizardPage::AddText(const std::string& name, const std::string
   label->SetCaption(text);
   label->SetGLID(glid);
   label->SetBounds(TextLeft(), top, TextWidth(), height);
-  label->SetParent(this);
+  label->SetParent(text_panel_);
   return label;
 }
 
@@ -77,13 +102,13 @@ TTranslateBitBtn* TWizardPage::AddButton(const std::string& name, const std::str
   button->SetCaption(text);
   button->SetGLID(glid);
   button->SetBounds(left, top, kButtonWidth, kButtonHeight);
-  button->SetParent(this);
+  button->SetParent(button_panel_);
   button->SetOnClick([action](TComponent*) { action(); });
   return button;
 }
 
 void TWizardPage::AddButtons(const char* back_caption, bool with_finish) {
-  const int32_t top = kClientHeight - kButtonBarHeight + 12;
+  const int32_t top = 12;
   const int32_t right = client_width_ - 8 - kButtonWidth;
   back_ = AddButton("BackBtn", back_caption, 4, right - 2 * kButtonWidth - 8, top, [this] { GoBack(); });
   proceed_ = AddButton("ProceedBtn", "Next >", 5, right - kButtonWidth - 8, top, [this] { GoNext(); });
@@ -130,8 +155,8 @@ void TWelcomeForm::Create(TComponent* owner) {
   edition_->SetCaption(kEditionLabel);
   edition_->SetTag(-1);
   edition_->LabelStyle().SetAStyle3D(A3dNormal);
-  edition_->SetBounds(8, kClientHeight - kButtonBarHeight + 8, 200, 32);
-  edition_->SetParent(this);
+  edition_->SetBounds(8, 8, 200, 32);
+  edition_->SetParent(ButtonPanel());
   AddButtons("< Previous", false);
 }
 
@@ -153,7 +178,7 @@ void TSelectDestinationForm::Create(TComponent* owner) {
   group_->SetName("gbDirectory");
   group_->SetCaption("Destination Directory");
   group_->SetBounds(TextLeft(), 240, TextWidth(), 64);
-  group_->SetParent(this);
+  group_->SetParent(TextPanel());
   edit_ = New<TEdit>(this);
   edit_->SetName("edDestDir");
   edit_->SetBounds(8, 24, TextWidth() - 100, 22);
@@ -239,14 +264,14 @@ void TSelectFolderForm::Create(TComponent* owner) {
   edit_ = New<TEdit>(this);
   edit_->SetName("FolderEdit");
   edit_->SetBounds(TextLeft(), 102, TextWidth(), 22);
-  edit_->SetParent(this);
+  edit_->SetParent(TextPanel());
   edit_->SetOnChange([this](TComponent*) { FolderChanged(); });
   AddText("ExistingFolders", "E&xisting Folders", 43, 132, 18);
   list_ = New<TListBox>(this);
   list_->SetName("FolderListBox");
   list_->SetSorted(true);
   list_->SetBounds(TextLeft(), 152, TextWidth(), 150);
-  list_->SetParent(this);
+  list_->SetParent(TextPanel());
   list_->SetOnClick([this](TComponent*) { FolderClicked(); });
   AddButtons("< Back", false);
 }
@@ -321,7 +346,7 @@ void TRebootForm::Create(TComponent* owner) {
   choice_ = New<TRadioGroup>(this);
   choice_->SetName("RG");
   choice_->SetBounds(TextLeft(), 128, TextWidth(), 72);
-  choice_->SetParent(this);
+  choice_->SetParent(TextPanel());
   choice_->SetItems({"Yes, I would like to reboot windows", "No, I would not like to reboot windows"});
   choice_->SetItemIndex(0);
   choice_->SetOnClick([this](TComponent*) { ChoiceClicked(); });
@@ -369,6 +394,7 @@ void TWizardPageDlg::AssignDialogProperties() {
   page->BackBtn()->SetVisible(false);
   page->ProceedBtn()->SetModalResult(mrOk);
   if (page->FinishBtn()) page->FinishBtn()->SetModalResult(mrOk);
+  AssignTheme(page->ThemeBitmap()->Picture());
   if (FillsOnAssign()) {
     page->UpdatePage();
     page->BackBtn()->SetVisible(false);

@@ -23,12 +23,14 @@
 
 namespace install {
 
-// What every page has: the picture panel on the left, the texts, and the
-// button bar with Back, Next and Cancel or Finish.
+// What every page has, on the window colour: the theme picture in the
+// middle of a panel along the left, the button bar along the bottom (an
+// etched line at its top, then Back, Next and Cancel or Finish) and the
+// texts in the panel that fills the rest.
 class TWizardPage : public TBaseInstallForm {
   FORMS_CLASS(TWizardPage)
 public:
-  static constexpr int32_t kClientHeight = 368, kPictureWidth = 136, kButtonBarHeight = 49;
+  static constexpr int32_t kClientHeight = 368, kPictureWidth = 136, kButtonBarHeight = 49, kTextBorder = 8;
 
   // Back only after the first page; on pages with Finish, Next before the
   // last page and Finish on it.
@@ -38,9 +40,14 @@ public:
   TTranslateBitBtn* ProceedBtn() const { return proceed_; }
   TTranslateBitBtn* CancelBtn() const { return cancel_; }
   TTranslateBitBtn* FinishBtn() const { return finish_; }
+  forms::TImage* ThemeBitmap() const { return theme_; }
+  forms::TPanel* PicturePanel() const { return picture_panel_; }
+  forms::TPanel* ButtonPanel() const { return button_panel_; }
+  forms::TPanel* TextPanel() const { return text_panel_; }
 
 protected:
-  // The common layout at client_width x 368 and the page's place.
+  // The common layout at client_width x 368 and the page's place; the
+  // theme picture is the install's while the page has none of its own.
   void Build(const std::string& caption, TManagerType type, int32_t order, int32_t client_width);
   // The buttons: with_finish puts Finish where Cancel would be.
   void AddButtons(const char* back_caption, bool with_finish);
@@ -49,12 +56,18 @@ protected:
                            int32_t height);
   TTranslateBitBtn* AddButton(const std::string& name, const std::string& text, int32_t glid, int32_t left,
                               int32_t top, std::function<void()> action);
-  int32_t TextLeft() const { return kPictureWidth + 8; }
-  int32_t TextWidth() const { return client_width_ - TextLeft() - 8; }
+  // Where the texts go in the text panel, and how wide they are.
+  int32_t TextLeft() const { return kTextBorder; }
+  int32_t TextWidth() const { return client_width_ - kPictureWidth - 2 * kTextBorder; }
   void FocusOn(forms::TControl* control);
 
 private:
+  forms::TPanel* AddPanel(const std::string& name, forms::TAlign align, int32_t size);
   int32_t client_width_ = 470;
+  forms::TPanel* picture_panel_ = nullptr;
+  forms::TPanel* button_panel_ = nullptr;
+  forms::TPanel* text_panel_ = nullptr;
+  forms::TImage* theme_ = nullptr;
   TTranslateBitBtn* back_ = nullptr;
   TTranslateBitBtn* proceed_ = nullptr;
   TTranslateBitBtn* cancel_ = nullptr;

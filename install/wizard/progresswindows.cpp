@@ -13,20 +13,41 @@ using namespace forms;
 
 namespace {
 
-// A label of a form at the bounds.
+// A control of a form at the bounds inside parent.
+template <class Control>
+Control* AddControl(TForm* form, TWinControl* parent, const std::string& name, int32_t left, int32_t top,
+                    int32_t width, int32_t height) {
+  auto* control = New<Control>(form);
+  control->SetName(name);
+  control->SetBounds(left, top, width, height);
+  control->SetParent(parent);
+  return control;
+}
+
+// A label of a form at the bounds inside parent.
 template <class Label = TTranslateLabel>
-Label* AddLabel(TForm* form, const std::string& name, const std::string& text, int32_t glid, int32_t left,
-                int32_t top, int32_t width, int32_t height) {
-  auto* label = New<Label>(form);
-  label->SetName(name);
+Label* AddLabel(TForm* form, TWinControl* parent, const std::string& name, const std::string& text, int32_t glid,
+                int32_t left, int32_t top, int32_t width, int32_t height) {
+  auto* label = AddControl<Label>(form, parent, name, left, top, width, height);
   label->SetCaption(text);
   if constexpr (std::is_same_v<Label, TTranslateLabel>) label->SetGLID(glid);
-  label->SetBounds(left, top, width, height);
-  label->SetParent(form);
   return label;
 }
 
+// A stored picture of the form, in the middle of its place.
+TImage* AddImage(TForm* form, TWinControl* parent, const std::string& name, int32_t left, int32_t top,
+                 int32_t width, int32_t height) {
+  auto* image = AddControl<TImage>(form, parent, name, left, top, width, height);
+  image->SetCenter(true);
+  LoadStoredPicture(*image);
+  return image;
+}
+
 }  // namespace
+
+void LoadStoredPicture(TImage& image) {
+  image.Picture().LoadFromResourceName(UpperCase(image.Owner()->ClassName() + "_" + image.Name()));
+}
 
 // ---------------------------------------------------------------- status
 
@@ -41,7 +62,14 @@ void TInstallStatusForm::Create(TComponent* owner) {
   SetClientSize(kClientWidth, kClientHeight);
   TWindowPlacement centre = PlaceOnScreen(qdpCenter, 0, 0, Width(), Height(), TCentring::Truncate);
   SetBounds(centre.left, centre.top, Width(), Height());
-  message_ = AddLabel<TLabel>(this, "lblMessage", "", 0, 56, 20, kClientWidth - 64, 18);
+  back_ = AddControl<TPanel>(this, this, "pnlBack", 0, 0, kClientWidth, kClientHeight);
+  back_->SetAlign(TAlign::alClient);
+  image_ = AddImage(this, back_, "Image1", 0, 0, kImageWidth, kClientHeight);
+  image_->SetAlign(TAlign::alLeft);
+  message_panel_ = AddControl<TPanel>(this, back_, "pnlMessage", kImageWidth, 0, kClientWidth - kImageWidth,
+                                      kClientHeight);
+  message_panel_->SetAlign(TAlign::alClient);
+  message_ = AddLabel<TLabel>(this, message_panel_, "lblMessage", "", 0, 8, 20, kClientWidth - kImageWidth - 16, 18);
 }
 
 void TInstallStatusForm::CreateParams(TCreateParams& params) {
@@ -120,7 +148,8 @@ void TInstallStatusDlg::ShowMessage() {
   GetClientRect(form->Handle(), &client);
   label->SetBounds(label->Left(), static_cast<int32_t>(std::nearbyint(client.bottom / 2.0 - extent.cy / 2.0)),
                    extent.cx + 4, extent.cy);
-  const int32_t width = extent.cx + label->Left() + 25;
+  const int32_t width =
+      extent.cx + form->BackPanel()->Left() + form->MessagePanel()->Left() + label->Left() + 25;
   const int32_t left = static_cast<int32_t>(std::nearbyint(GetSystemMetrics(SM_CXSCREEN) / 2.0 - width / 2.0));
   form->SetBounds(left, form->Top(), width, form->Height());
   form->Show();
@@ -139,29 +168,27 @@ const ClassInfo& TCopyFileForm::StaticClass() {
 void TCopyFileForm::Create(TComponent* owner) {
   TBaseDuringCopyForm::Create(owner);
   SetCaption("Copying installation files");
-  SetClientSize(466, 117);
+  SetClientSize(kClientWidth, kClientHeight);
   SetDM(ManagerOfType(dmDuringCopyFiles));
-  transfer_ = AddLabel<TLabel>(this, "TransferBitmap", "", 0, 8, 8, 48, 48);
+  auto* left = AddControl<TPanel>(this, this, "pnlLeft", 0, 0, kImageWidth + 16, kClientHeight);
+  left->SetAlign(TAlign::alLeft);
+  unzip_ = AddImage(this, left, "UnZipImage", 8, 8, kImageWidth, kImageWidth);
+  transfer_ = AddImage(this, left, "TransferBitmap", 8, 16 + kImageWidth, kImageWidth, kImageWidth);
   transfer_->SetVisible(false);
-  AddLabel(this, "lblCopyFileHeader", "Processing", 14, 72, 8, 290, 18);
-  copying_file_ = AddLabel<TLabel>(this, "lblCopyingFile", "---", 0, 72, 28, 290, 18);
-  AddLabel(this, "Label1", "File progress", 15, 72, 52, 100, 18);
-  file_progress_ = New<TProgressBar>(this);
-  file_progress_->SetName("ProgressBar1");
-  file_progress_->SetBounds(176, 52, 190, 16);
-  file_progress_->SetParent(this);
-  AddLabel(this, "Label2", "Total progress", 16, 72, 80, 100, 18);
-  total_progress_ = New<TProgressBar>(this);
-  total_progress_->SetName("ProgressBar2");
-  total_progress_->SetBounds(176, 80, 190, 16);
-  total_progress_->SetParent(this);
-  auto* cancel = New<TTranslateBitBtn>(this);
-  cancel->SetName("CancelBtn");
+  auto* right = AddControl<TPanel>(this, this, "pnlRight", 0, 0, 84, kClientHeight);
+  right->SetAlign(TAlign::alRight);
+  auto* cancel = AddControl<TTranslateBitBtn>(this, right, "CancelBtn", 1, 8, 75, 25);
   cancel->SetCaption("Cancel");
   cancel->SetGLID(6);
-  cancel->SetBounds(382, 8, 75, 25);
-  cancel->SetParent(this);
   cancel->SetOnClick([this](TComponent*) { CancelCopy(); });
+  auto* centre = AddControl<TPanel>(this, this, "pnlCentre", 0, 0, 0, 0);
+  centre->SetAlign(TAlign::alClient);
+  AddLabel(this, centre, "lblCopyFileHeader", "Processing", 14, 8, 8, 290, 18);
+  copying_file_ = AddLabel<TLabel>(this, centre, "lblCopyingFile", "---", 0, 8, 28, 290, 18);
+  AddLabel(this, centre, "Label1", "File progress", 15, 8, 52, 100, 18);
+  file_progress_ = AddControl<TProgressBar>(this, centre, "ProgressBar1", 112, 52, 190, 16);
+  AddLabel(this, centre, "Label2", "Total progress", 16, 8, 80, 100, 18);
+  total_progress_ = AddControl<TProgressBar>(this, centre, "ProgressBar2", 112, 80, 190, 16);
 }
 
 void TCopyFileForm::UpdateProgress(TFileStatusParameter* file_status, TDownloadStatusParameter* download_status) {

@@ -14,17 +14,27 @@
 
 namespace install {
 
+// The stored pictures of these windows are bitmap resources of the
+// program named after the form's class and the image, "TCOPYFILEFORM_UNZIPIMAGE".
+void LoadStoredPicture(forms::TImage& image);
+
 class TInstallStatusForm : public TBaseQuendricForm {
   FORMS_CLASS(TInstallStatusForm)
 public:
-  static constexpr int32_t kClientWidth = 428, kClientHeight = 58;
+  static constexpr int32_t kClientWidth = 428, kClientHeight = 58, kImageWidth = 48;
   void Create(forms::TComponent* owner) override;
   forms::TLabel* MessageLabel() const { return message_; }
+  forms::TImage* Image1() const { return image_; }
+  forms::TPanel* BackPanel() const { return back_; }
+  forms::TPanel* MessagePanel() const { return message_panel_; }
 
 protected:
   void CreateParams(TCreateParams& params) override;
 
 private:
+  forms::TPanel* back_ = nullptr;
+  forms::TImage* image_ = nullptr;
+  forms::TPanel* message_panel_ = nullptr;
   forms::TLabel* message_ = nullptr;
 };
 
@@ -51,20 +61,23 @@ private:
 class TCopyFileForm : public TBaseDuringCopyForm {
   FORMS_CLASS(TCopyFileForm)
 public:
+  static constexpr int32_t kClientWidth = 466, kClientHeight = 117, kImageWidth = 48;
   void Create(forms::TComponent* owner) override;
   void UpdateProgress(TFileStatusParameter* file_status, TDownloadStatusParameter* download_status) override;
 
   forms::TLabel* CopyingFile() const { return copying_file_; }
   forms::TProgressBar* FileProgress() const { return file_progress_; }
   forms::TProgressBar* TotalProgress() const { return total_progress_; }
-  // The picture's place that shows while a file is downloaded.
-  forms::TControl* TransferBitmap() const { return transfer_; }
+  forms::TImage* UnZipImage() const { return unzip_; }
+  // The picture that shows while a file is downloaded.
+  forms::TImage* TransferBitmap() const { return transfer_; }
 
 private:
   forms::TLabel* copying_file_ = nullptr;
   forms::TProgressBar* file_progress_ = nullptr;
   forms::TProgressBar* total_progress_ = nullptr;
-  forms::TControl* transfer_ = nullptr;
+  forms::TImage* unzip_ = nullptr;
+  forms::TImage* transfer_ = nullptr;
 };
 
 class TCopyFileDlg : public TCustomBaseInstallDlg {

@@ -9,35 +9,9 @@ using namespace forms;
 namespace {
 
 TRotate3DLabel* g_designated_label = nullptr;
-const char* const kLabelWindowClass = "InstallRotate3DLabel";
-
-COLORREF ColorRef(TColor color) {
-  if (color & 0x80000000) return GetSysColor(color & 0xFF);
-  return static_cast<COLORREF>(color);
-}
 
 // Half of value times factor, truncated toward zero.
 int32_t Half(int32_t value, double factor) { return static_cast<int32_t>(std::trunc(value / 2.0 * factor)); }
-
-LRESULT CALLBACK LabelWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTA*>(lparam);
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* label = reinterpret_cast<TRotate3DLabel*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (label && message == WM_PAINT) {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
-    label->Paint(dc);
-    EndPaint(window, &paint);
-    return 0;
-  }
-  // A transparent label leaves what lies under it; the opaque one paints
-  // only its rotated background.
-  if (message == WM_ERASEBKGND) return 1;
-  if (message == WM_NCDESTROY) SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-  return DefWindowProcA(window, message, wparam, lparam);
-}
 
 }  // namespace
 
@@ -123,7 +97,12 @@ const ClassInfo& TRotate3DLabel::StaticClass() {
       "TRotate3DLabel", &TLabel::StaticClass(), [](TComponent* owner) -> TComponent* { return New<C>(owner); },
       {EnumProp<C, TAlignment>("Alignment", {"taLeftJustify", "taRightJustify", "taCenter"}, &C::Alignment,
                                &C::SetAlignment, taLeftJustify),
-       IntProp<C>("Color", &C::Color, &C::SetColor, clBtnFace),
+       [] {
+         PropInfo colour = IntProp<C>("Color", &C::Color, &C::SetColor, clBtnFace);
+         // A label that takes its parent's colour stores none of its own.
+         colour.stored = [](const TPersistent& o) { return !static_cast<const C&>(o).ParentColor(); };
+         return colour;
+       }(),
        ObjectProp<C, TLabelStyle>("LabelStyle", &C::LabelStyle),
        BoolProp<C>("MyTransparent", &C::MyTransparent, &C::SetMyTransparent, true),
        BoolProp<C>("ParentColor", &C::ParentColor, &C::SetParentColor, true),
@@ -155,7 +134,7 @@ void TRotate3DLabel::SetMyTransparent(bool v) {
   my_transparent_ = v;
   if (!v) {
     // The label keeps the colour it shows while it takes its parent's.
-    TColor kept = color_;
+    TColor kept = Color();
     SetParentColor(true);
     SetColor(kept);
   }
@@ -167,14 +146,6 @@ void TRotate3DLabel::SetAlignment(TAlignment v) {
   alignment_ = v;
   Invalidate();
 }
-
-void TRotate3DLabel::SetColor(TColor v) {
-  color_ = v;
-  parent_color_ = false;
-  Invalidate();
-}
-
-void TRotate3DLabel::SetParentColor(bool v) { parent_color_ = v; }
 
 void TRotate3DLabel::SetTag(int32_t tag) {
   if (tag == Tag()) return;
@@ -244,17 +215,15 @@ void TRotate3DLabel::Paint(HDC dc) {
   TLabelPaintPlan plan = PlanPaint(extent.cx, extent.cy);
 
   if (plan.fill_background) {
-    HBRUSH brush = CreateSolidBrush(ColorRef(color_));
-    HGDIOBJ previous_brush = SelectObject(dc, brush);
+    HGDIOBJ previous_brush = SelectObject(dc, BrushOf(Color()));
     HGDIOBJ previous_pen = SelectObject(dc, GetStockObject(NULL_PEN));
     Polygon(dc, plan.background, 4);
     SelectObject(dc, previous_pen);
     SelectObject(dc, previous_brush);
-    DeleteObject(brush);
   }
   SetBkMode(dc, TRANSPARENT);
   for (const TLabelPaintPlan::TextPass& pass : plan.passes) {
-    SetTextColor(dc, ColorRef(pass.color));
+    SetTextColor(dc, ColorToRGB(pass.color));
     SelectObject(dc, rotated_font);
     TextOutA(dc, pass.x, pass.y, text.c_str(), static_cast<int>(text.size()));
   }
@@ -263,25 +232,6 @@ void TRotate3DLabel::Paint(HDC dc) {
   DeleteObject(plain_font);
 }
 
-void TRotate3DLabel::Invalidate() {
-  if (HandleAllocated()) InvalidateRect(Handle(), nullptr, TRUE);
-}
-
-HWND TRotate3DLabel::CreateWindowHandle() {
-  static bool registered = false;
-  if (!registered) {
-    WNDCLASSA window_class{};
-    window_class.lpfnWndProc = LabelWindowProc;
-    window_class.hInstance = GetModuleHandleA(nullptr);
-    window_class.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    window_class.lpszClassName = kLabelWindowClass;
-    RegisterClassA(&window_class);
-    registered = true;
-  }
-  if (!Parent()) throw Exception(Format("Control %s has no parent window", {Name()}));
-  DWORD style = WS_CHILD | (Visible() ? WS_VISIBLE : 0);
-  return CreateWindowExA(WS_EX_TRANSPARENT, kLabelWindowClass, Caption().c_str(), style, Left(), Top(), Width(),
-                         Height(), Parent()->Handle(), nullptr, GetModuleHandleA(nullptr), this);
-}
+HWND TRotate3DLabel::CreateWindowHandle() { return CreatePaintedWindow(WS_EX_TRANSPARENT); }
 
 }  // namespace install

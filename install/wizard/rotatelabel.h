@@ -18,10 +18,10 @@
 
 namespace install {
 
-using TColor = int32_t;  // 0x00BBGGRR
-constexpr TColor clWhite = 0xFFFFFF;
-constexpr TColor clGray = 0x808080;
-constexpr TColor clBtnFace = static_cast<TColor>(0x8000000F);  // the system's button face colour
+using forms::TColor;
+using forms::clBtnFace;
+using forms::clGray;
+using forms::clWhite;
 
 enum T3DEffectShort : uint8_t { A3dNormal, A3dResit, A3dRaised, A3dShadowed };
 enum TAlignment : uint8_t { taLeftJustify, taRightJustify, taCenter };
@@ -90,11 +90,6 @@ public:
   void SetMyTransparent(bool v);
   TAlignment Alignment() const { return alignment_; }
   void SetAlignment(TAlignment v);
-  TColor Color() const { return color_; }
-  // An own colour: ParentColor goes off.
-  void SetColor(TColor v);
-  bool ParentColor() const { return parent_color_; }
-  void SetParentColor(bool v);
   // -1 makes this the designated label (see above).
   void SetTag(int32_t tag);
   // Copies caption, look, font, bounds and transparency of another label.
@@ -108,12 +103,13 @@ public:
   // unrotated font; an opaque label's style becomes flat here.
   TLabelPaintPlan PlanPaint(int32_t text_width, int32_t text_height);
   // Paints the label onto the device context (its window's, or any other).
-  void Paint(HDC dc);
-  // Repaints the window soon.
-  void Invalidate();
+  void Paint(HDC dc) override;
 
 protected:
   HWND CreateWindowHandle() override;
+  // A transparent label leaves what lies under it; the opaque one paints
+  // only its rotated background.
+  bool Transparent() const override { return true; }
 
 private:
   const double degree_to_radian_ = 3.14159265358979323846 / 180.0;
@@ -122,8 +118,6 @@ private:
   TLabelStyle style_;
   bool my_transparent_ = true;
   TAlignment alignment_ = taLeftJustify;
-  TColor color_ = clBtnFace;
-  bool parent_color_ = true;
 };
 
 // The label whose Tag is -1, or none.

@@ -1,7 +1,9 @@
 // The vendor and the user of `make demo`: starts the program with the
-// command line that follows its own name (install.exe -b, setup.exe),
-// presses OK on a message box, goes through the wizard taking every default
-// and tells what it saw. Ends with the program's exit code.
+// command line that follows its own name (install.exe -b, setup.exe; and
+// its one option before it, --screenshots=FOLDER: where a screenshot of
+// each page goes), presses OK on a message box, goes through the wizard
+// taking every default and tells what it saw. Ends with the program's exit
+// code.
 #include <windows.h>
 
 #include <cstdio>
@@ -20,16 +22,32 @@ std::string CommandLineAfterOwnName() {
   return rest == std::string::npos ? "" : line.substr(rest);
 }
 
+// Takes the option (quoted, when its value has blanks) off the front of the
+// command line: its value, or empty.
+std::string TakeOption(std::string& command, const std::string& option) {
+  const bool quoted = !command.empty() && command[0] == '"';
+  const size_t start = quoted ? 1 : 0;
+  if (command.compare(start, option.size(), option) != 0) return "";
+  const size_t end = command.find(quoted ? '"' : ' ', start);
+  std::string value = command.substr(start + option.size(), end == std::string::npos ? std::string::npos
+                                                                                    : end - start - option.size());
+  const size_t rest = end == std::string::npos ? std::string::npos : command.find_first_not_of(' ', end + 1);
+  command = rest == std::string::npos ? "" : command.substr(rest);
+  return value;
+}
+
 }  // namespace
 
 int main() {
   std::string command = CommandLineAfterOwnName();
-  installer_user::Outcome outcome = installer_user::RunInstaller(command);
+  const std::string screenshots = TakeOption(command, "--screenshots=");
+  installer_user::Outcome outcome = installer_user::RunInstaller(command, "", screenshots);
   if (!outcome.started) {
     std::printf("  cannot start %s\n", command.c_str());
     return 2;
   }
   for (const std::string& page : outcome.pages) std::printf("  wizard page: %s\n", page.c_str());
+  for (const std::string& shot : outcome.screenshots) std::printf("  screenshot: %s\n", shot.c_str());
   if (!outcome.box_text.empty())
     std::printf("  message box \"%s\": %s\n", outcome.box_caption.c_str(), outcome.box_text.c_str());
   if (!outcome.exited) std::printf("  the setup program did not end within a minute\n");

@@ -3,7 +3,11 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <string>
+
+#include "screenshot.h"
 
 namespace installer_user {
 namespace {
@@ -82,22 +86,39 @@ BOOL CALLBACK FindWizardPage(HWND window, LPARAM context) {
   return FALSE;
 }
 
+// Saves what the page shows, once it has painted itself.
+void SaveScreenshot(HWND host, const std::string& folder, Outcome& outcome) {
+  Sleep(300);
+  std::string name = outcome.pages.back();
+  for (char& c : name)
+    if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+  char place[8];
+  snprintf(place, sizeof place, "%02u_", static_cast<unsigned>(outcome.pages.size()));
+  std::string path = folder + "\\" + place + name + ".bmp";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  if (screenshot::Capture(host).SaveAs(path)) outcome.screenshots.push_back(path);
+}
+
 // Goes on through the wizard as a user who takes every default: presses
 // Next or Finish on the page that shows and notes the page's caption.
-void TakeTheDefaults(const Processes& processes, Outcome& outcome) {
+void TakeTheDefaults(const Processes& processes, const std::string& screenshot_folder, Outcome& outcome) {
   WizardSearch search{processes};
   EnumWindows(FindWizardPage, reinterpret_cast<LPARAM>(&search));
   if (!search.button) return;
   char caption[128] = {};
   GetWindowTextA(search.host, caption, sizeof caption);
-  if (outcome.pages.empty() || outcome.pages.back() != caption) outcome.pages.push_back(caption);
+  if (outcome.pages.empty() || outcome.pages.back() != caption) {
+    outcome.pages.push_back(caption);
+    if (!screenshot_folder.empty()) SaveScreenshot(search.host, screenshot_folder, outcome);
+  }
   PostMessageA(search.button, BM_CLICK, 0, 0);
   Sleep(400);  // the next page shows before the user reads it
 }
 
 }  // namespace
 
-Outcome RunInstaller(const std::string& command_line, const std::string& directory) {
+Outcome RunInstaller(const std::string& command_line, const std::string& directory,
+                     const std::string& screenshot_folder) {
   std::string command = command_line;
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
@@ -123,7 +144,7 @@ Outcome RunInstaller(const std::string& command_line, const std::string& directo
       outcome.box_caption = text;
       PostMessageA(search.box, WM_COMMAND, IDOK, 0);
     } else if (!search.box) {
-      TakeTheDefaults(processes, outcome);
+      TakeTheDefaults(processes, screenshot_folder, outcome);
     }
   }
   if (!outcome.exited) TerminateProcess(process.hProcess, 99);

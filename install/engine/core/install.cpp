@@ -15,6 +15,7 @@ std::vector<std::string> g_program_arguments;
 int g_program_exit_code = 0;
 
 const char* const kDefaultDestDir = "\\MyApplication";
+const char* const kDefaultThemeBitmap = "INSTALLTHEME1";
 
 }  // namespace
 
@@ -44,6 +45,14 @@ const ClassInfo& TCustomInstall::StaticClass() {
       "TCustomInstall", &TFileContainer::StaticClass(), nullptr,
       {BoolProp<C>("AutoMaximizeWindow", &C::AutoMaximizeWindow, &C::SetAutoMaximizeWindow, true),
        ObjectProp<C, TBuildInfo>("BuildInfo", &C::BuildInfo),
+       [] {
+         PropInfo theme = ObjectProp<C, TPicture>("DialogThemeBitmap", &C::DialogThemeBitmap);
+         // The program's own picture is the default, not stored.
+         theme.stored = [](const TPersistent& o) {
+           return static_cast<const C&>(o).DialogThemeBitmap().ResourceName() != kDefaultThemeBitmap;
+         };
+         return theme;
+       }(),
        BoolProp<C>("HideMainForm", &C::HideMainForm, &C::SetHideMainForm, false),
        ObjectProp<C, TInstallInformation>("Information", &C::Information),
        ObjectProp<C, TControlPanelExtensionInformation>("win2KExtendedInformation", &C::Win2KExtendedInformation),
@@ -95,6 +104,8 @@ void TCustomInstall::Create(TComponent* owner) {
   SetInstallTypes(InstallTypeBit(itFull));
   StoreArchiveFileType(StandardPathSpecifiers().FindByClass("TpsMainArchiveFile"));
   SetDescription("TInstall component");
+  // A program without the picture (a test's) shows its pages without one.
+  dialog_theme_bitmap_.LoadFromResourceName(kDefaultThemeBitmap);
   // The run tells of the end of the installed objects itself.
   SetAfterInstallObjectsEnabled(false);
   g_install = this;

@@ -14,6 +14,7 @@
 #include "core/launcher.h"
 #include "core/translator.h"
 #include "form.h"
+#include "graphics.h"
 #include "items/filecontainer.h"
 #include "items/uninstall.h"
 
@@ -104,6 +105,12 @@ public:
   bool HideMainForm() const { return hide_main_form_; }
   void SetHideMainForm(bool v);
   TBuildInfo& BuildInfo() { return build_info_; }
+  // The picture of the wizard's pages: the program's bitmap resource
+  // "INSTALLTHEME1" unless the script stores another.
+  forms::TPicture& DialogThemeBitmap() { return dialog_theme_bitmap_; }
+  const forms::TPicture& DialogThemeBitmap() const { return dialog_theme_bitmap_; }
+  // Copies the picture.
+  void SetDialogThemeBitmap(const forms::TPicture& picture) { dialog_theme_bitmap_.Assign(picture); }
   TInstallInformation& Information() { return information_; }
   TRegistrationInformation& RegistrationInformation() { return registration_information_; }
   TControlPanelExtensionInformation& Win2KExtendedInformation() { return win2k_extended_information_; }
@@ -249,6 +256,7 @@ private:
   bool auto_maximize_window_ = true;
   bool hide_main_form_ = false;
   TBuildInfo build_info_;
+  forms::TPicture dialog_theme_bitmap_;
   TInstallInformation information_;
   TRegistrationInformation registration_information_;
   TControlPanelExtensionInformation win2k_extended_information_{this};

@@ -12,6 +12,7 @@
 #include "core/support.h"
 #include "distribution/distribution.h"
 #include "items/installfile.h"
+#include "screen.h"
 
 namespace install {
 
@@ -60,12 +61,15 @@ void CheckCancel() {
 }  // namespace
 
 void TCustomInstall::CopyToFloppies(const std::string& target) {
-  ProcessPendingMessages();
-  try {
-    CopyInstallationToFloppies(target);
-  } catch (const std::exception& error) {
-    AskUser(error.what(), TQuestion::Ok);
-    SetProgramExitCode(1);
+  {
+    forms::TCursorGuard hourglass(forms::crHourGlass);
+    ProcessPendingMessages();
+    try {
+      CopyInstallationToFloppies(target);
+    } catch (const std::exception& error) {
+      AskUser(error.what(), TQuestion::Ok);
+      SetProgramExitCode(1);
+    }
   }
   ProcessPendingMessages();
   TerminateApplication();
@@ -95,7 +99,12 @@ void TCustomInstall::CopyInstallationToFloppies(const std::string& target) {
   TQndrCompress* archive = SharedArchive();
   archive->SetOnNewDisk(
       [this](TQndrCompress* sender, int32_t number, std::string& path) { ShowDiskPrompt(sender, number, path); });
-  archive->SetOnStatus([](TQndrCompress*, const TlzhFileStats&) { ProcessPendingMessages(); });
+  // The progress goes to the engine's OnStatus; no install file stands
+  // behind the disks' archive.
+  archive->SetOnStatus([this](TQndrCompress*, const TlzhFileStats& stats) {
+    forms::Fire(OnStatus(), nullptr, int32_t{stats.FilePercent}, int32_t{stats.TotalPercent});
+    ProcessPendingMessages();
+  });
   auto remove_handlers = [archive] {
     archive->SetOnNewDisk(nullptr);
     archive->SetOnStatus(nullptr);
@@ -112,6 +121,8 @@ void TCustomInstall::CopyInstallationToFloppies(const std::string& target) {
 }
 
 void TCustomInstall::ShowDiskPrompt(TQndrCompress*, int32_t disk, std::string&) {
+  // The user answers with the arrow, whatever the copy shows meanwhile.
+  forms::TCursorGuard arrow(forms::crArrow);
   if (!AskUser(forms::Format("Please insert disk %d", {int64_t{disk}}), TQuestion::OkCancel))
     throw IEInstall("Aborted by user");
 }

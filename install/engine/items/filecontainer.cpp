@@ -4,6 +4,7 @@
 #include "core/install.h"
 #include "items/installfile.h"
 #include "paths/registry.h"
+#include "screen.h"
 
 namespace install {
 
@@ -387,12 +388,14 @@ std::string TFileContainer::GetDownloadedArchivePath() const {
 }
 
 void TFileContainer::ReadArchiveInfo() {
+  TCursorGuard hourglass(crHourGlass);
   for (int i = 0; i < FileCount(); ++i) Files(i)->ReadArchiveInfo();
   for (int i = 0; i < FileContainerCount(); ++i) static_cast<TFileContainer*>(FileContainers(i))->ReadArchiveInfo();
   SetArchiveInfoRead(true);
 }
 
 void TFileContainer::ReadFilesInfo() {
+  TCursorGuard hourglass(crHourGlass);
   for (int i = 0; i < FileCount(); ++i) Files(i)->ReadFileInfo();
   for (int i = 0; i < FileContainerCount(); ++i) static_cast<TFileContainer*>(FileContainers(i))->ReadFilesInfo();
 }
@@ -400,15 +403,18 @@ void TFileContainer::ReadFilesInfo() {
 void TFileContainer::DoInstall() {
   state_ = ifsInstall;
   TIdleAfterwards idle(state_);
-  TakeRecordedLocalArchive();
-  ReadArchiveInfo();
-  BroadcastInformationEvent(this, ieInstallStarting, nullptr);
-  if (Container()) Container()->DoInformationEventControl(this, ieContainerStarting, this);
-  total_bytes_ = static_cast<int32_t>(GetTotalFilesSize(false));
-  bytes_done_ = 0;
-  Fire(on_before_install_objects_, this);
-  TFileRelated::DoInstall();
-  if (Container()) Container()->DoInformationEventControl(this, ieContainerDone, this);
+  {
+    TCursorGuard hourglass(crHourGlass);
+    TakeRecordedLocalArchive();
+    ReadArchiveInfo();
+    BroadcastInformationEvent(this, ieInstallStarting, nullptr);
+    if (Container()) Container()->DoInformationEventControl(this, ieContainerStarting, this);
+    total_bytes_ = static_cast<int32_t>(GetTotalFilesSize(false));
+    bytes_done_ = 0;
+    Fire(on_before_install_objects_, this);
+    TFileRelated::DoInstall();
+    if (Container()) Container()->DoInformationEventControl(this, ieContainerDone, this);
+  }
   bool was_aborted = SharedArchive() && SharedArchive()->Abort();
   BroadcastInformationEvent(this, ieCopyFinished, nullptr);
   state_ = ifsNone;
@@ -542,8 +548,18 @@ const ClassInfo& TInstallGroupDialogOptions::StaticClass() {
                                BoolField<C>("AllowExcludeInclude", &C::AllowExcludeInclude, true),
                                StringsProp<C, TStringList>("Description", &C::Description, &C::SetDescription),
                                BoolField<C>("DisplayDirectory", &C::DisplayDirectory, true),
+                               ObjectProp<C, TIcon>("SmallIcon", &C::SmallIcon),
                                BoolField<C>("ShowRegardlessOfInclude", &C::ShowRegardlessOfInclude, true)}};
   return info;
+}
+
+void TInstallGroupDialogOptions::Assign(const TInstallGroupDialogOptions& source) {
+  AllowChangeDir = source.AllowChangeDir;
+  AllowExcludeInclude = source.AllowExcludeInclude;
+  description_ = source.description_;
+  DisplayDirectory = source.DisplayDirectory;
+  small_icon_.Assign(source.small_icon_);
+  ShowRegardlessOfInclude = source.ShowRegardlessOfInclude;
 }
 
 const ClassInfo& TCustomInstallGroup::StaticClass() {

@@ -21,6 +21,7 @@
 #include "archive/qndr_compress.h"
 #include "core/container.h"
 #include "distribution/netlocation.h"
+#include "graphics.h"
 #include "paths/standardpaths.h"
 
 namespace install {
@@ -247,6 +248,7 @@ public:
   // A stored specifier takes the place of the one the constructor made.
   void ReplacePathSpecifier(TpsFileContainer* specifier);
 
+  const TInstallFileStatusEvent& OnStatus() const { return on_status_; }
   void SetOnStatus(TInstallFileStatusEvent h) { on_status_ = std::move(h); }
   void SetOnNewDisk(TInstallFileNewDiskEvent h) { on_new_disk_ = std::move(h); }
   void SetOnReplacing(TInstallFileNotifyEvent h) { on_replacing_ = std::move(h); }
@@ -292,10 +294,16 @@ public:
   forms::TStringList& Description() { return description_; }
   void SetDescription(const forms::TStringList& v) { description_ = v; }
   bool DisplayDirectory = true;
+  // The group's icon on that page; assigning copies it.
+  forms::TIcon& SmallIcon() { return small_icon_; }
+  void SetSmallIcon(const forms::TIcon& icon) { small_icon_.Assign(icon); }
   bool ShowRegardlessOfInclude = true;
+  // Copies every option, the description and the icon too.
+  void Assign(const TInstallGroupDialogOptions& source);
 
 private:
   forms::TStringList description_;
+  forms::TIcon small_icon_;
 };
 
 class TCustomInstallGroup : public TFileContainer {
@@ -306,6 +314,7 @@ public:
   // install.
   void SetContainer(TInstallContainer* value) override;
   TInstallGroupDialogOptions& DialogOptions() { return dialog_options_; }
+  void SetDialogOptions(const TInstallGroupDialogOptions& options) { dialog_options_.Assign(options); }
 
 private:
   TInstallGroupDialogOptions dialog_options_;

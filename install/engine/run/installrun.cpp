@@ -11,6 +11,7 @@
 #include "core/launcher.h"
 #include "distribution/distribution.h"
 #include "items/installfile.h"
+#include "screen.h"
 
 namespace install {
 
@@ -118,14 +119,17 @@ void TCustomInstall::ReadArchiveInfo() {
   if (archive_info_read_) return;
   Fire(on_before_read_archive_info_, this);
   BroadcastInformationEvent(this, ieBeforeReadArchiveInfo, nullptr);
-  ShowStatusMessage("Reading file information...");
-  try {
-    TFileContainer::ReadArchiveInfo();
-  } catch (...) {
+  {
+    TCursorGuard hourglass(crHourGlass);
+    ShowStatusMessage("Reading file information...");
+    try {
+      TFileContainer::ReadArchiveInfo();
+    } catch (...) {
+      HideStatusMessage();
+      throw;
+    }
     HideStatusMessage();
-    throw;
   }
-  HideStatusMessage();
   archive_info_read_ = true;
   Fire(on_after_read_archive_info_, this);
   BroadcastInformationEvent(this, ieAfterReadArchiveInfo, nullptr);

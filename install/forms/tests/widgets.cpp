@@ -45,6 +45,8 @@ const ClassInfo& TTestWidget::StaticClass() {
        StringsProp<TTestWidget, TStringList>("Items", &TTestWidget::Items, &TTestWidget::SetItems),
        ObjectProp<TTestWidget, TTestInfo>("Info", &TTestWidget::Info),
        CollectionProp<TTestWidget, TCollection>("Rows", &TTestWidget::Rows),
+       ObjectProp<TTestWidget, forms::TPicture>("Picture", &TTestWidget::Picture),
+       ObjectProp<TTestWidget, forms::TIcon>("Icon", &TTestWidget::Icon),
        EventProp<TTestWidget, void(TComponent*)>("OnClick", &TTestWidget::SetOnClick)}};
   return info;
 }

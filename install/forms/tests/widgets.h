@@ -1,6 +1,7 @@
 // Small components for the stream and component tests: a root form with a
-// published method and a widget with one property of every kind, which
-// records each setter call and whether it came while loading.
+// published method and a widget with one property of every kind (a picture
+// and an icon among them), which records each setter call and whether it
+// came while loading.
 #pragma once
 
 #include <functional>
@@ -10,6 +11,7 @@
 
 #include "classes.h"
 #include "collection.h"
+#include "graphics.h"
 
 namespace forms_test {
 
@@ -69,6 +71,8 @@ public:
   void SetItems(const TStringList& items);
   TTestInfo& Info() { return info_; }
   forms::TCollection& Rows() { return rows_; }
+  forms::TPicture& Picture() { return picture_; }
+  forms::TIcon& Icon() { return icon_; }
   void SetOnClick(std::function<void(TComponent*)> handler) { on_click_ = std::move(handler); }
   void Click() {
     if (on_click_) on_click_(this);
@@ -86,6 +90,8 @@ private:
   TStringList items_;
   TTestInfo info_;
   forms::TCollection rows_{this, [] { return std::make_unique<TTestRow>(); }};
+  forms::TPicture picture_;
+  forms::TIcon icon_;
   std::function<void(TComponent*)> on_click_;
 };
 

@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 #include "application.h"
 #include "core/exceptions.h"
@@ -20,36 +18,6 @@ namespace {
 
 using namespace forms;
 using namespace install;
-
-std::string ProductScript() {
-  std::ifstream file(INSTALL_SCRIPT_FILE, std::ios::binary);
-  std::stringstream script;
-  script << file.rdbuf();
-  return script.str();
-}
-
-class Pages : public WizardTest {
-protected:
-  void SetUp() override {
-    WizardTest::SetUp();
-    SetProgramArguments({"install.exe", "-sC:\\Loader"});
-    main_form_ = Application()->CreateForm<TInstallMainForm>(ProductScript());
-  }
-  // A host with the pages of the manager, the first one shown.
-  TBaseFormContainer* Host(const std::string& manager) {
-    host_ = New<TBaseFormContainer>(Application());
-    SetCurrentManager(Find<TDialogManager>(manager));
-    Find<TDialogManager>(manager)->CollectPages(*host_);
-    SetCurrentManager(nullptr);
-    host_->FormShow();
-    return host_;
-  }
-  template <class T>
-  T* Page(int index) const {
-    return dynamic_cast<T*>(host_->Pages()[static_cast<size_t>(index)]);
-  }
-  TBaseFormContainer* host_ = nullptr;
-};
 
 TEST_F(Pages, TheProductsScriptHoldsSixManagersAndSevenDialogs) {
   int managers = 0, dialogs = 0;

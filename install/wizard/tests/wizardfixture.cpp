@@ -1,5 +1,8 @@
 #include "wizardfixture.h"
 
+#include <fstream>
+#include <sstream>
+
 #include "application.h"
 #include "core/units.h"
 #include "wizardunits.h"
@@ -80,6 +83,32 @@ TInstallMainForm* WizardTest::Load(const std::string& body) {
                                                            "  TInstall Install1 { }\n" +
                                                            body + "\n}\n");
   return main_form_;
+}
+
+namespace {
+
+std::string ProductScript() {
+  std::ifstream file(INSTALL_SCRIPT_FILE, std::ios::binary);
+  std::stringstream script;
+  script << file.rdbuf();
+  return script.str();
+}
+
+}  // namespace
+
+void Pages::SetUp() {
+  WizardTest::SetUp();
+  SetProgramArguments({"install.exe", "-sC:\\Loader"});
+  main_form_ = Application()->CreateForm<TInstallMainForm>(ProductScript());
+}
+
+TBaseFormContainer* Pages::Host(const std::string& manager) {
+  host_ = New<TBaseFormContainer>(Application());
+  SetCurrentManager(Find<TDialogManager>(manager));
+  Find<TDialogManager>(manager)->CollectPages(*host_);
+  SetCurrentManager(nullptr);
+  host_->FormShow();
+  return host_;
 }
 
 namespace {

@@ -67,6 +67,20 @@ protected:
   install::TInstallMainForm* main_form_ = nullptr;
 };
 
+// The product's install script loaded for each test, and page hosts made
+// from its managers.
+class Pages : public WizardTest {
+protected:
+  void SetUp() override;
+  // A host with the pages of the manager, the first one shown.
+  install::TBaseFormContainer* Host(const std::string& manager);
+  template <class T>
+  T* Page(int index) const {
+    return dynamic_cast<T*>(host_->Pages()[static_cast<size_t>(index)]);
+  }
+  install::TBaseFormContainer* host_ = nullptr;
+};
+
 // The visible top-level window of this process with the caption; none
 // after a generous wait.
 HWND WaitForWindow(const std::string& caption);

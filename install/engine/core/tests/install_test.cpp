@@ -6,6 +6,7 @@
 #include "core/exceptions.h"
 #include "core/translator.h"
 #include "items/installfile.h"
+#include "stream.h"
 #include "testing/fixtures.h"
 
 namespace install_test {
@@ -300,6 +301,65 @@ TEST_F(Engine, UnderWineNeitherUpdaterIsNeeded) {
   EXPECT_FALSE(static_cast<TTestUpdater*>(form->FindComponent("IF50ComUpd_Exe"))->Include());
 }
 #endif
+
+// A 2 x 1 bitmap (a red and a blue pixel) and a 16 x 16 icon, as a script
+// stores them.
+const char* const kBitmapHex =
+    "424D3E000000000000003600000028000000020000000100000001001800000000000800000000000000000000000000"
+    "000000000000 0000FFFF00000000";
+const char* const kIconHex =
+    "000001000100 10100000010020002800000016000000"
+    "00000000000000000000000000000000000000000000000000000000000000000000000000000000";
+
+TEST_F(Engine, TheThemeBitmapAndAGroupsIconLoadFromTheScriptAndWriteBack) {
+  const std::string script = std::string("TInstallMainForm F {\n  TInstall Install1 {\n    DialogThemeBitmap.Data = {\n") +
+                             kBitmapHex + "\n    }\n  }\n  TInstallGroup Group1 {\n    Container = Install1\n"
+                             "    DialogOptions.SmallIcon.Data = { " + kIconHex + " }\n  }\n}\n";
+  TInstallMainForm* form = Load({}, script);
+  TCustomInstall* install = TCustomInstall::Instance();
+  EXPECT_EQ(install->DialogThemeBitmap().Width(), 2);
+  EXPECT_EQ(install->DialogThemeBitmap().ResourceName(), "");
+  auto* group = dynamic_cast<TInstallGroup*>(form->FindComponent("Group1"));
+  ASSERT_TRUE(group);
+  EXPECT_EQ(group->DialogOptions().SmallIcon().Width(), 16);
+  const std::string written = WriteComponent(*form);
+  EXPECT_NE(written.find("    DialogThemeBitmap.Data = {\n      424D3E00"), std::string::npos) << written;
+  EXPECT_NE(written.find("    DialogOptions.SmallIcon.Data = {\n      00000100"), std::string::npos) << written;
+  // Options copied with their icon; the theme copied, not shared.
+  TInstallGroupDialogOptions options;
+  options.Assign(group->DialogOptions());
+  EXPECT_EQ(options.SmallIcon().Data(), group->DialogOptions().SmallIcon().Data());
+  TPicture theme;
+  theme.Assign(install->DialogThemeBitmap());
+  install->SetDialogThemeBitmap(TPicture());
+  EXPECT_TRUE(install->DialogThemeBitmap().Empty());
+  install->SetDialogThemeBitmap(theme);
+  EXPECT_EQ(install->DialogThemeBitmap().Width(), 2);
+  // The written script loads in a program of its own as it was written.
+  FinalizeApplication();
+  InitializeApplication();
+  EXPECT_EQ(WriteComponent(*Load({}, written)), written);
+}
+
+TEST_F(Engine, TheThemeBitmapIsTheProgramsOwnUnlessTheScriptStoresOne) {
+  TInstallMainForm* form = Load({});
+  const TPicture& theme = TCustomInstall::Instance()->DialogThemeBitmap();
+#ifdef _WIN32
+  EXPECT_EQ(theme.ResourceName(), "INSTALLTHEME1");
+  EXPECT_EQ(theme.Width(), 117);
+  EXPECT_EQ(theme.Height(), 290);
+#else
+  EXPECT_TRUE(theme.Empty()) << "only Windows programs carry the picture";
+#endif
+  EXPECT_EQ(WriteComponent(*form).find("DialogThemeBitmap"), std::string::npos);
+}
+
+TEST_F(Engine, ABadThemeBitmapFailsTheScriptNamingItsLine) {
+  EXPECT_EQ(LoadError({}, "TInstallMainForm F {\n  TInstall Install1 {\n    DialogThemeBitmap.Data = { 424D00 }\n"
+                          "  }\n}\n"),
+            "Line 3: Invalid value for property DialogThemeBitmap.Data: The picture is not a bitmap: too short for its "
+            "headers");
+}
 
 TEST_F(Engine, TheScriptGoesBeforeTheListsThatReferToIt) {
   Load({});

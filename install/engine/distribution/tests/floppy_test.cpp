@@ -1,7 +1,7 @@
 // The installation copied from the self-extracting file to "floppies" (a
 // folder of the test's own stands in for the drive): the loader, setup.1
-// and files.1 read back from their copies; the question boxes are answered
-// by the test.
+// and files.1 read back from their copies, the progress and the cursor
+// while it copies; the question boxes are answered by the test.
 #include <windows.h>
 
 #include <gmock/gmock.h>
@@ -15,6 +15,7 @@
 #include "core/exceptions.h"
 #include "distribution/distribution.h"
 #include "items/installfile.h"
+#include "screen.h"
 #include "testing/fixtures.h"
 
 namespace install_test {
@@ -98,6 +99,50 @@ TEST_F(FloppyCopy, TheDisksHoldTheLoaderSetupOneAndTheArchive) {
   EXPECT_EQ(ReadAll(dir_ / "extracted" / "readme.txt"), "read me first");
   // Everything fitted the first disk: no disk was asked for.
   EXPECT_TRUE(questions_.empty());
+}
+
+TEST_F(FloppyCopy, TheCopyShowsTheHourglassAndTellsItsProgressThroughTheEnginesOnStatus) {
+  BuildSelfExtractingSetup();
+  TCustomInstall* engine = Engine({"-esetup.exe"});
+  struct Status {
+    TCustomInstallFile* file;
+    int32_t file_percent, total_percent;
+    TCursor cursor;
+    bool hourglass_shown;
+  };
+  std::vector<Status> statuses;
+  engine->SetOnStatus([&](TCustomInstallFile* file, int32_t file_percent, int32_t total_percent) {
+    statuses.push_back({file, file_percent, total_percent, Screen().Cursor(), GetCursor() == LoadCursorA(nullptr, IDC_WAIT)});
+  });
+  engine->CopyToFloppies((dir_ / "floppy").string());
+  ASSERT_FALSE(statuses.empty());
+  for (const Status& status : statuses) {
+    EXPECT_EQ(status.file, nullptr) << "no install file stands behind the disks' archive";
+    EXPECT_EQ(status.cursor, crHourGlass);
+    EXPECT_TRUE(status.hourglass_shown);
+  }
+  EXPECT_EQ(statuses.back().total_percent, 100);
+  EXPECT_EQ(Screen().Cursor(), crDefault);
+  EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_ARROW));
+  EXPECT_TRUE(questions_.empty()) << "no failure was shown";
+  EXPECT_TRUE(Application()->Terminated());
+}
+
+TEST_F(FloppyCopy, TheDiskPromptShowsTheArrowAndGivesTheCopysCursorBack) {
+  TCustomInstall* engine = Engine({});
+  std::vector<TCursor> asked_with;
+  SetQuestionHandler([&](const std::string&, TQuestion) {
+    asked_with.push_back(Screen().Cursor());
+    return answer_;
+  });
+  TCursorGuard copying(crHourGlass);
+  std::string path = "a:";
+  engine->ShowDiskPrompt(SharedArchive(), 2, path);
+  EXPECT_EQ(Screen().Cursor(), crHourGlass);
+  answer_ = false;
+  EXPECT_THROW(engine->ShowDiskPrompt(SharedArchive(), 3, path), IEInstall);
+  EXPECT_EQ(Screen().Cursor(), crHourGlass) << "also after a Cancel";
+  EXPECT_EQ(asked_with, (std::vector<TCursor>{crArrow, crArrow}));
 }
 
 TEST_F(FloppyCopy, OnlyTheSelfExtractingFileCopiesItself) {

@@ -1,10 +1,11 @@
 // Runs install.exe as a user would and reads the message box it shows on a
 // bad command line, as the user sees it; and installs the product from a
-// distribution beside it.
+// distribution beside it, with a screenshot of each page of the wizard.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -18,8 +19,8 @@ namespace {
 using installer_user::Outcome;
 
 // install.exe beside this test, started with the arguments.
-Outcome RunInstaller(const std::string& arguments) {
-  Outcome outcome = installer_user::RunInstaller("install.exe " + arguments);
+Outcome RunInstaller(const std::string& arguments, const std::string& screenshot_folder = "") {
+  Outcome outcome = installer_user::RunInstaller("install.exe " + arguments, "", screenshot_folder);
   EXPECT_TRUE(outcome.started) << "cannot start install.exe " << arguments;
   return outcome;
 }
@@ -68,9 +69,20 @@ TEST(InstallProgram, StartsFromItsScriptRunsAndEnds) {
   }
   fixture::WriteFile(loader.path() / "files.1", fixture::PlainArchive(members));
   product::Forget();
-  Outcome outcome = RunInstaller("*x \"-s" + loader.path().string() + "\"");
+  Outcome outcome = RunInstaller("*x \"-s" + loader.path().string() + "\"", (loader.path() / "shots").string());
   EXPECT_TRUE(outcome.exited);
   EXPECT_EQ(outcome.pages, product::kWizardPages);
+  // A screenshot of each page, as large as the page's window.
+  ASSERT_EQ(outcome.screenshots.size(), outcome.pages.size());
+  EXPECT_EQ(std::filesystem::path(outcome.screenshots[1]).filename(), "02_Choose_Destination_Location.bmp");
+  for (const std::string& shot : outcome.screenshots) {
+    std::string file = fixture::ReadFile(shot);
+    ASSERT_GT(file.size(), 54u) << shot;
+    EXPECT_EQ(file.substr(0, 2), "BM") << shot;
+    int32_t width = 0;
+    std::memcpy(&width, file.data() + 18, sizeof width);
+    EXPECT_GE(width, 478) << shot;
+  }
   EXPECT_EQ(outcome.box_text, "");
   EXPECT_EQ(outcome.exit_code, 0u);
   product::ExpectInstalled(product::Files());

@@ -1,9 +1,10 @@
 // The installation run where it needs no registry: the typed passes, the
-// end of the application, and (natively, where failures are printed) the
-// failures of a run.
+// cursor while the archive is read, the end of the application, and
+// (natively, where failures are printed) the failures of a run.
 #include <gtest/gtest.h>
 
 #include "core/exceptions.h"
+#include "screen.h"
 #include "testing/filetree.h"
 
 namespace install_test {
@@ -44,6 +45,65 @@ TEST_F(InstallRun, ATypedPassProcessesTheContainersOfItsTypeUnderOneStatusText) 
   std::vector<std::string> order;
   std::copy_if(Journal().begin(), Journal().end(), std::back_inserter(order), installed);
   EXPECT_EQ(order, (std::vector<std::string>{"install FirstLink", "install SecondLink"}));
+}
+
+// The cursor as the user meets it: the screen's, and under Windows the one
+// the system shows and the one the main form gives on the next mouse move.
+struct CursorSeen {
+  TCursor screen = crDefault;
+  bool hourglass_shown = false;
+  bool hourglass_after_mouse_move = false;
+};
+
+CursorSeen SeeCursor() {
+  CursorSeen seen;
+  seen.screen = Screen().Cursor();
+#ifdef _WIN32
+  const HCURSOR hourglass = LoadCursorA(nullptr, IDC_WAIT);
+  seen.hourglass_shown = GetCursor() == hourglass;
+  HWND main_form = TCustomInstall::Instance()->MainForm()->Handle();
+  SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+  SendMessageA(main_form, WM_SETCURSOR, reinterpret_cast<WPARAM>(main_form), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  seen.hourglass_after_mouse_move = GetCursor() == hourglass;
+#else
+  seen.hourglass_shown = seen.hourglass_after_mouse_move = seen.screen == crHourGlass;
+#endif
+  return seen;
+}
+
+TEST_F(InstallRun, TheHourglassShowsWhileTheArchiveIsReadAndTheNormalCursorAfterwards) {
+  TCustomInstall* install = Engine();
+  TInstallDirectory* directory = Directory("Programs");
+  directory->SetContainer(install);
+  directory->SetArchiveFileType(nullptr);
+  directory->SetArchiveFile(archive_);
+  Source("one.dat", 3000);
+  Pack(File("IFone", "one.dat", directory));
+  CursorSeen reading;
+  listener_->on_event = [&](int code) {
+    if (code == ieShowStatus) reading = SeeCursor();
+  };
+  install->ReadArchiveInfo();
+  EXPECT_EQ(reading.screen, crHourGlass);
+  EXPECT_TRUE(reading.hourglass_shown);
+  EXPECT_TRUE(reading.hourglass_after_mouse_move);
+  CursorSeen after = SeeCursor();
+  EXPECT_EQ(after.screen, crDefault);
+  EXPECT_FALSE(after.hourglass_shown);
+  EXPECT_FALSE(after.hourglass_after_mouse_move);
+}
+
+TEST_F(InstallRun, AReadThatFailsAlsoPutsTheNormalCursorBack) {
+  TCustomInstall* install = Engine();
+  // A file with no archive to read from.
+  TInstallFile* file = File("IFlost", "lost.dat", install);
+  file->SetArchiveFileType(nullptr);
+  file->SetArchiveFile("");
+  EXPECT_THROW(install->ReadArchiveInfo(), IECustomInstallFile);
+  CursorSeen after = SeeCursor();
+  EXPECT_EQ(after.screen, crDefault);
+  EXPECT_FALSE(after.hourglass_shown);
+  EXPECT_FALSE(after.hourglass_after_mouse_move);
 }
 
 TEST_F(InstallRun, TheLoadingProgramBringsTheMainArchive) {

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -14,6 +15,7 @@
 #include "core/exceptions.h"
 #include "distribution/distribution.h"
 #include "paths/registry.h"
+#include "screen.h"
 #include "testing/child_process.h"
 #include "testing/filetree.h"
 
@@ -79,8 +81,10 @@ TEST_F(RunOnWindows, AGoodRunInstallsTheTreeAndEndsClean) {
   std::vector<bool> aborted;
   install->SetOnAfterInstallObjects([&](TInstallContainer*, bool was_aborted) { aborted.push_back(was_aborted); });
   bool record_during_run = false;
+  std::vector<TCursor> cursors_while_installing;
   listener_->on_event = [&](int code) {
     if (code == ieBeforeInstallDialogs) record_during_run = RecordsExist() && !InstallRecordKey().empty();
+    if (code == ieInstallStarting || code == ieFileStatus) cursors_while_installing.push_back(Screen().Cursor());
   };
 
   Activate();
@@ -101,6 +105,12 @@ TEST_F(RunOnWindows, AGoodRunInstallsTheTreeAndEndsClean) {
   EXPECT_EQ(InstallRecordKey(), "");
   EXPECT_TRUE(Application()->Terminated());
   EXPECT_FALSE(install->Running());
+  // The hourglass while the containers install their files, the normal
+  // cursor once they are done.
+  ASSERT_FALSE(cursors_while_installing.empty());
+  EXPECT_EQ(std::count(cursors_while_installing.begin(), cursors_while_installing.end(), crHourGlass),
+            static_cast<long>(cursors_while_installing.size()));
+  EXPECT_EQ(Screen().Cursor(), crDefault);
 }
 
 // Started from a self-extracting setup.exe: the loader's bytes, setup.1 and
