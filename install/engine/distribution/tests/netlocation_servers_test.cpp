@@ -21,6 +21,7 @@
 #include "distribution/distribution.h"
 #include "distribution/netlocation.h"
 #include "items/installfile.h"
+#include "paths/registry.h"
 #include "testing/fixtures.h"
 
 namespace install_test {
@@ -34,6 +35,7 @@ using ::testing::StartsWith;
 
 constexpr const char* kLoopback = "127.0.0.1";
 constexpr auto kPeerWait = std::chrono::seconds(20);
+const char* const kInternetSettings = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 
 // Text of n bytes that differs from block to block.
 std::string Pattern(size_t n) {
@@ -155,6 +157,19 @@ protected:
 
   std::string Local(const std::string& name) const { return (work_ / "local" / name).string(); }
 
+  // From now on the server misbehaves on the file name ("cut", "stall",
+  // "slow"; netpeer.py).
+  void Misbehave(const std::string& name, const std::string& how) {
+    std::ofstream(work_ / "peer-behaviour", std::ios::app) << name << " " << how << "\n";
+  }
+  // The names of the files clients asked the server for, in order.
+  std::vector<std::string> Requests() const {
+    std::ifstream log(work_ / "peer-requests");
+    std::vector<std::string> names;
+    for (std::string line; std::getline(log, line);) names.push_back(line);
+    return names;
+  }
+
   TNetInstallLocation* Location(TInternetProtocol protocol, const std::string& directory,
                                 const std::string& name = "Site") {
     auto* location = New<TNetInstallLocation>(owner_);
@@ -189,6 +204,34 @@ protected:
       return error.Message();
     }
     return "";
+  }
+
+  // A server that ends the transfer early, or stops sending, is a read
+  // failure over either protocol: over HTTP the body is shorter than the
+  // length the server announced, over FTP the server answers the transfer
+  // with 426; the system's receive time-out (here 1.5 seconds) bounds the
+  // wait for a block. The location stays usable for the next download.
+  void ExpectTransfersThatEndEarlyToFail(TInternetProtocol protocol) {
+    UsePrivateRegistry();
+    WriteRegistryInteger(hkCurrentUser, kInternetSettings, "ReceiveTimeout", 1500);
+    Serve("cut.1", Pattern(40000));
+    Serve("stall.1", Pattern(40000));
+    Serve("whole.1", Pattern(40000));
+    Misbehave("cut.1", "cut");
+    Misbehave("stall.1", "stall");
+    TNetInstallLocation* location = Location(protocol, "");
+    struct Case {
+      const char* remote;
+      const char* error_name;
+    } cases[] = {{"cut.1", "ERROR_INTERNET_CONNECTION_ABORTED"}, {"stall.1", "ERROR_INTERNET_TIMEOUT"}};
+    for (const Case& c : cases) {
+      std::string message = FailureOf<ENIL_ReadFile>(location, c.remote, Local(c.remote));
+      EXPECT_THAT(message, StartsWith(std::string("Could not read from file ") + c.remote +
+                                      " on the server. Error message " + c.error_name + ". Server 127.0.0.1. "))
+          << c.remote;
+    }
+    location->Download("whole.1", Local("whole.1"));
+    EXPECT_EQ(ReadWholeFile(Local("whole.1")), Pattern(40000));
   }
 
   std::string kind_;
@@ -315,6 +358,18 @@ TEST_F(HttpDownload, AHostWithoutServerRefusesTheRequest) {
             "Cannot send request for file files.1 to the server. Error message ERROR_INTERNET_CANNOT_CONNECT. "
             "Server 127.0.0.254. Response from server ");
   EXPECT_FALSE(std::filesystem::exists(Local("files.1")));
+}
+
+TEST_F(HttpDownload, ATransferThatEndsEarlyFails) {
+  ExpectTransfersThatEndEarlyToFail(ipHTTP);
+  EXPECT_EQ(Requests(), (std::vector<std::string>{"cut.1", "stall.1", "whole.1"}));
+}
+
+TEST_F(FtpDownload, ATransferThatEndsEarlyFails) {
+  ExpectTransfersThatEndEarlyToFail(ipFTP);
+  // The server's answer to the broken transfer is in the message.
+  EXPECT_THAT(FailureOf<ENIL_ReadFile>(Location(ipFTP, "", "Again"), "cut.1", Local("again.1")),
+              HasSubstr("Response from server 426 "));
 }
 
 // The installer's own location gives the list of a net distribution's
