@@ -208,14 +208,5 @@ TEST_F(ShellLinkFiles, ANameTooLongForTheShellIsRefused) {
   EXPECT_NE(failure.find("is longer than 259 characters"), std::string::npos) << failure;
 }
 
-class ProductScriptLinks : public EngineTest {};
-
-TEST_F(ProductScriptLinks, TheProductsFolderIsBelowThePrograms) {
-  ASSERT_TRUE(LoadProductScript());
-  ASSERT_TRUE(MainLinkGroup());
-  EXPECT_EQ(MainLinkGroup()->Container(), TCustomInstall::Instance());
-  EXPECT_EQ(MainLinkGroup()->GetFullDestDir(), GetProgramsMenuDir() + "\\Network Monitor");
-}
-
 }  // namespace
 }  // namespace install_test
