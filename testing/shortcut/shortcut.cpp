@@ -11,7 +11,7 @@ void PrintTo(const Shortcut& link, std::ostream* out) {
     return;
   }
   *out << "{target " << link.target << ", arguments \"" << link.arguments << "\", in " << link.working_directory
-       << "}";
+       << ", hot key " << link.hot_key << "}";
 }
 
 Shortcut Read(const std::filesystem::path& file) {
@@ -24,10 +24,14 @@ Shortcut Read(const std::filesystem::path& file) {
     if (SUCCEEDED(shell_link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)))) {
       if (SUCCEEDED(persist->Load(file.wstring().c_str(), STGM_READ))) {
         link.read = true;
-        char text[MAX_PATH] = {};
-        if (SUCCEEDED(shell_link->GetPath(text, sizeof text, nullptr, 0))) link.target = text;
-        if (SUCCEEDED(shell_link->GetArguments(text, sizeof text))) link.arguments = text;
-        if (SUCCEEDED(shell_link->GetWorkingDirectory(text, sizeof text))) link.working_directory = text;
+        char text[MAX_PATH * 2] = {};
+        if (shell_link->GetPath(text, sizeof text, nullptr, SLGP_RAWPATH) == S_OK) link.target = text;
+        text[0] = 0;
+        if (shell_link->GetArguments(text, sizeof text) == S_OK) link.arguments = text;
+        text[0] = 0;
+        if (shell_link->GetWorkingDirectory(text, sizeof text) == S_OK) link.working_directory = text;
+        WORD hot_key = 0;
+        if (shell_link->GetHotkey(&hot_key) == S_OK) link.hot_key = hot_key;
       }
       persist->Release();
     }
