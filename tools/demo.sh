@@ -5,9 +5,10 @@
 # distribution with install.exe -b, lists what the build made, installs
 # the product from setup.exe under Wine (in a fresh prefix of its own under
 # build/demo, never ~/.wine) and shows what the installation left on the
-# system: the installed files, the product's Add/Remove Programs key with
-# its uninstall lists, the Start-menu folder and the control's COM
-# registration.
+# system: the installed files, the Start-menu folder with its shortcuts as
+# the shell reads them back, the registry keys that tell the product where
+# its parts are, the product's Add/Remove Programs values and uninstall
+# lists, and the control's COM registration.
 #
 # The build finds the loader program in the installer library, the folder
 # of the development environment's library search path (here the registry
@@ -15,7 +16,8 @@
 # small program (testing/demo/demo_user) plays the vendor and the user: it
 # starts the program, presses OK on a message box and goes through the
 # wizard taking every default, saving a screenshot of each page under
-# build/demo/screenshots.
+# build/demo/screenshots; another (testing/demo/demo_shortcuts) reads the
+# shortcuts back through the shell.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -73,7 +75,7 @@ step "Build the Windows programs"
 export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-3}"
 [ -f "build/$build/build.ninja" ] || cmake --preset "$build" >/dev/null
 cmake --build --preset "$build" --target install_program install_loader dmwclient polyprobe pagerwire tipcaster \
-  demo_updater_standin demo_user | tail -n 1
+  product_files demo_updater_standin demo_uninstall_standin demo_user demo_shortcuts | tail -n 1
 
 step "Fresh Wine prefix $WINEPREFIX"
 rm -rf "$demo"
@@ -89,9 +91,14 @@ cp "$bin/install.exe" "$stage/"
 for deliverable in dmwclient.dll polyprobe.dll pagerwire.dll tipcaster.ocx; do
   cp "$bin/$deliverable" "$stage/Bin/"
 done
-# The system updaters are third-party programs: stand-ins that do nothing.
+# The system updaters and the uninstall program are third-party programs:
+# stand-ins that change nothing.
 cp "$bin/demo_updater_standin.exe" "$stage/Redist/ShFolder.Exe"
 cp "$bin/demo_updater_standin.exe" "$stage/Redist/50ComUpd.Exe"
+cp "$bin/demo_uninstall_standin.exe" "$stage/Redist/uninstall.exe"
+# The files the product ships beside them: settings, description file,
+# read-me and help (Config\, Data\, Docs\, Help\), as the build staged them.
+cp -r "$root/build/$build/product-files/." "$stage/"
 # BUILD.INF: its first line is the build directory.
 printf '%s\r\n' "$(windows_path "$dist")" >"$stage/BUILD.INF"
 list_files "$stage"
@@ -130,14 +137,28 @@ else
   echo "  (the folder was not made)"
 fi
 
-key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Network Monitor'
-step "Add/Remove Programs key and its uninstall lists: reg query \"$key\" /s"
-run reg query "$key" /s | sed '/^$/d; s/^/  /'
-
-step "Start-menu folder \"Network Monitor\""
+step "Start-menu folder \"Network Monitor\" and its shortcuts, read back through the shell"
 find "$WINEPREFIX/drive_c" -ipath '*start menu*' -iname 'Network Monitor' -print | while read -r folder; do
-  echo "  $(run winepath -w "$folder" | tail -n 1)"
-  find "$folder" -mindepth 1 | sort | sed "s|^$folder/|    |"
+  windows_folder=$(windows_path "$folder")
+  echo "  $windows_folder"
+  run "$bin/demo_shortcuts.exe" "$windows_folder" | sed 's/^/  /'
+done
+
+step "The product's registry keys"
+for key in 'HKLM\SOFTWARE\ZUV\Network Monitor' 'HKCU\Software\ZUV\Network Monitor'; do
+  echo "  reg query \"$key\" /s"
+  run reg query "$key" /s | sed '/^$/d; s/^/    /'
+done
+echo "  reg query \"HKLM\SOFTWARE\Microsoft\Windows\HTML Help\" /v netmon.chm"
+run reg query 'HKLM\SOFTWARE\Microsoft\Windows\HTML Help' /v netmon.chm | sed '/^$/d; s/^/    /'
+
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Network Monitor'
+step "Add/Remove Programs values: reg query \"$key\""
+run reg query "$key" | sed '/^$/d' | awk 'NR == 1 || !/^HKEY/' | sed 's/^/  /'
+
+step "The uninstall lists: reg query \"$key\" /s (subkeys)"
+for list in Files ActiveX RegistryKeys; do
+  run reg query "$key\\$list" /s | sed '/^$/d; s/^/  /'
 done
 
 clsid='{550BADC4-E6A3-11D0-A389-0000E81F4743}'

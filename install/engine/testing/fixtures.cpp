@@ -89,14 +89,19 @@ TInstallMainForm* EngineTest::LoadMainForm(std::vector<std::string> arguments, c
 }
 
 #ifdef INSTALL_SCRIPT_FILE
-TInstallMainForm* EngineTest::LoadProductScript() {
+std::string EngineTest::ProductScriptText() {
   std::ifstream file(INSTALL_SCRIPT_FILE, std::ios::binary);
-  if (!file) return nullptr;
   std::stringstream script;
   script << file.rdbuf();
+  return script.str();
+}
+
+TInstallMainForm* EngineTest::LoadProductScript() {
+  std::string script = ProductScriptText();
+  if (script.empty()) return nullptr;
   std::vector<TCustomPathSpecifier*> made_for_the_test = StandardPathSpecifiers().Items();
   for (TCustomPathSpecifier* specifier : made_for_the_test) Free(specifier);
-  return LoadMainForm({"-sC:\\Loader"}, script.str());
+  return LoadMainForm({"-sC:\\Loader"}, script);
 }
 #endif
 

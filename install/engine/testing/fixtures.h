@@ -49,6 +49,9 @@ protected:
   // name is put first).
   install::TInstallMainForm* LoadMainForm(std::vector<std::string> arguments, const std::string& script);
 #ifdef INSTALL_SCRIPT_FILE
+  // The text of the product's own install script; empty when the file
+  // can't be read.
+  static std::string ProductScriptText();
   // Loads the product's own install script in place of the test's path
   // specifiers (started with -sC:\Loader); nil when the file can't be read.
   install::TInstallMainForm* LoadProductScript();

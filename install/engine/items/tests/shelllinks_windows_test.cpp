@@ -21,6 +21,7 @@
 #include "items/uninstall.h"
 #include "paths/osroutines.h"
 #include "paths/registry.h"
+#include "shortcut.h"
 #include "testing/fixtures.h"
 #include "testing/moved_keys.h"
 
@@ -29,38 +30,6 @@ namespace {
 
 using namespace forms;
 using namespace install;
-
-// What the shell's link object reads from a link file.
-struct ReadLink {
-  std::string target, arguments, working_directory;
-  WORD hot_key = 0;
-};
-
-ReadLink ReadShellLink(const std::string& file_name) {
-  ReadLink read;
-  IShellLinkA* link = nullptr;
-  IPersistFile* file = nullptr;
-  EXPECT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                             reinterpret_cast<void**>(&link)),
-            S_OK);
-  if (!link) return read;
-  std::wstring wide(file_name.begin(), file_name.end());
-  if (link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)) == S_OK &&
-      file->Load(wide.c_str(), STGM_READ) == S_OK) {
-    char text[MAX_PATH * 2] = {};
-    if (link->GetPath(text, sizeof text, nullptr, SLGP_RAWPATH) == S_OK) read.target = text;
-    text[0] = 0;
-    if (link->GetArguments(text, sizeof text) == S_OK) read.arguments = text;
-    text[0] = 0;
-    if (link->GetWorkingDirectory(text, sizeof text) == S_OK) read.working_directory = text;
-    link->GetHotkey(&read.hot_key);
-  } else {
-    ADD_FAILURE() << "cannot load " << file_name;
-  }
-  if (file) file->Release();
-  link->Release();
-  return read;
-}
 
 std::string FileText(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
@@ -141,7 +110,8 @@ TEST_F(ShellLinkFiles, AShellLinkPointsAtItsTargetWithArgumentsAndHotKey) {
   link->Process();
   std::string file_name = folder_ + "\\Editor.lnk";
   ASSERT_TRUE(std::filesystem::is_regular_file(file_name));
-  ReadLink read = ReadShellLink(file_name);
+  shortcut::Shortcut read = shortcut::Read(file_name);
+  ASSERT_TRUE(read.read) << "cannot load " << file_name;
   EXPECT_TRUE(SameText(read.target, notepad)) << read.target;
   EXPECT_EQ(read.arguments, folder_ + "\\notes.txt 100%");
   EXPECT_TRUE(SameText(read.working_directory, GetWindowsDir())) << read.working_directory;
@@ -173,7 +143,9 @@ TEST_F(ShellLinkFiles, AShortcutToAFolderMakesTheFolder) {
   std::filesystem::remove_all(folder_);
   link->Process();
   EXPECT_TRUE(std::filesystem::is_directory(folder_));
-  EXPECT_TRUE(SameText(ReadShellLink(folder_ + "\\MainGroup.lnk").target, folder_));
+  shortcut::Shortcut group = shortcut::Read(folder_ + "\\MainGroup.lnk");
+  EXPECT_TRUE(group.read);
+  EXPECT_TRUE(SameText(group.target, folder_));
 }
 
 TEST_F(ShellLinkFiles, AShortcutToAnObjectNotInstalledWritesNoFileButIsRecorded) {
@@ -206,15 +178,6 @@ TEST_F(ShellLinkFiles, ANameTooLongForTheShellIsRefused) {
   link->SetObjectLocation(GetWindowsDir() + "\\notepad.exe");
   std::string failure = Failure(link);
   EXPECT_NE(failure.find("is longer than 259 characters"), std::string::npos) << failure;
-}
-
-class ProductScriptLinks : public EngineTest {};
-
-TEST_F(ProductScriptLinks, TheProductsFolderIsBelowThePrograms) {
-  ASSERT_TRUE(LoadProductScript());
-  ASSERT_TRUE(MainLinkGroup());
-  EXPECT_EQ(MainLinkGroup()->Container(), TCustomInstall::Instance());
-  EXPECT_EQ(MainLinkGroup()->GetFullDestDir(), GetProgramsMenuDir() + "\\Network Monitor");
 }
 
 }  // namespace

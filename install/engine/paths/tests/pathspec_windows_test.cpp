@@ -6,11 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <sstream>
 
-#include "items/installfile.h"
 #include "paths/osroutines.h"
 #include "paths/registry.h"
 #include "paths/shellpaths.h"
@@ -200,58 +198,6 @@ TEST_F(PrivateRegistry, OfficeFavoritesFromTheShellFoldersOrTheWindowsFolder) {
   WriteRegistryString(hkCurrentUser, "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
                       "Favorites", "G:\\Fav\\");
   EXPECT_EQ(PathOf("TpsOfficeFavoritesDirectory"), "G:\\Fav");
-}
-
-class ProductScript : public EngineTest {};
-
-TEST_F(ProductScript, CarriesEveryStandardSpecifierAndInstallsIntoProgramFiles) {
-  TInstallMainForm* form = LoadProductScript();
-  ASSERT_TRUE(form);
-  ASSERT_EQ(StandardPathSpecifiers().Items().size(), PathSpecifierClasses().Items().size());
-  for (TCustomPathSpecifier* specifier : StandardPathSpecifiers().Items()) {
-    EXPECT_EQ(specifier->Owner(), form);
-    EXPECT_EQ(specifier->Name(), specifier->SpecifierName());
-  }
-  EXPECT_EQ(TCustomInstall::Instance()->GetFullDestDir(), std::string(wineview::kProgramFiles) + "\\ZUV");
-}
-
-TEST_F(ProductScript, HoldsTheSystemUpdatersAsInstallFilesRunAfterInstallation) {
-  std::ifstream file(INSTALL_SCRIPT_FILE, std::ios::binary);
-  std::stringstream script;
-  script << file.rdbuf();
-  TInstallMainForm* form = LoadMainForm({"-sC:\\Loader"}, script.str());
-  for (const char* name : {"IFShFolder_Exe", "IF50ComUpd_Exe"}) {
-    auto* updater = dynamic_cast<TInstallFile*>(form->FindComponent(name));
-    ASSERT_TRUE(updater) << name;
-    EXPECT_TRUE(updater->RunAfterInstall()) << name;
-    EXPECT_EQ(updater->GetFullDestDir(), std::string(wineview::kProgramFiles) + "\\ZUV\\Updates") << name;
-    EXPECT_EQ(updater->GetArchivePath(), "C:\\Loader\\files.1") << name;
-  }
-}
-
-TEST_F(ProductScript, InstallsTheProductsDeliverablesIntoItsFolderAndRegistersTheControl) {
-  TInstallMainForm* form = LoadProductScript();
-  ASSERT_TRUE(form);
-  struct Deliverable {
-    const char* component;
-    const char* file;
-    bool active_x;
-  } deliverables[] = {
-      {"IFdmwclient_dll", "dmwclient.dll", false},
-      {"IFpolyprobe_dll", "polyprobe.dll", false},
-      {"IFpagerwire_dll", "pagerwire.dll", false},
-      {"IFtipcaster_ocx", "tipcaster.ocx", true},
-  };
-  for (const Deliverable& d : deliverables) {
-    auto* file = dynamic_cast<TInstallFile*>(form->FindComponent(d.component));
-    ASSERT_TRUE(file) << d.component;
-    EXPECT_EQ(file->Container(), TCustomInstall::Instance()) << d.component;
-    EXPECT_EQ(file->SourcePath(), std::string("Bin\\") + d.file) << d.component;
-    EXPECT_EQ(file->DestinationPath(), std::string(wineview::kProgramFiles) + "\\ZUV\\" + d.file) << d.component;
-    EXPECT_EQ(file->GetArchivePath(), "C:\\Loader\\files.1") << d.component;
-    EXPECT_EQ(file->ActiveX(), d.active_x) << d.component;
-    EXPECT_FALSE(file->RunAfterInstall()) << d.component;
-  }
 }
 
 TEST(ShellFolders, QuickLaunchBelowTheApplicationData) {

@@ -1,6 +1,9 @@
 // What the program tests share about the product: its files as the
-// install script names them (with contents of the tests' own), where an
-// installation puts them, and what it leaves on the system.
+// install script names them, where an installation puts them, and what it
+// leaves on the system that a user would look for: the files in their
+// folders, the Start-menu shortcuts, the registry keys that tell the
+// product where its parts are, and the Add/Remove Programs entry with its
+// uninstall lists.
 #pragma once
 
 #include <windows.h>
@@ -13,13 +16,17 @@
 namespace product {
 
 struct File {
-  std::string name;  // IncludeFromDir\FileName in the script
-  int32_t id;        // the script's file identifier
+  std::string name;         // IncludeFromDir\FileName in the script
+  int32_t id;               // the script's file identifier
+  std::string folder;       // where it is installed, below the product's folder
   std::string data;
 };
 
-// The system updaters and the product's files; the control is a library
-// that registers itself under the value "ProgramTestRegistered" of
+// The product's files: the data, settings, help and read-me it ships (from
+// the build's staged copy of the repository's product files) and, with
+// contents of the tests' own, its programs and libraries, the system
+// updaters and the uninstall program. The control is a library that
+// registers itself under the value "ProgramTestRegistered" of
 // HKEY_CURRENT_USER\Software\NetmonTests.
 std::vector<File> Files();
 
@@ -31,13 +38,13 @@ std::string RegistryText(HKEY root, const char* key, const char* value);
 // The wizard's pages as a user taking the defaults goes through them.
 extern const std::vector<std::string> kWizardPages;
 
-// Checks, as the test's expectations, that the files are installed and the
-// control registered. Under Wine neither updater is needed: the
-// shell-folder one is installed and not run, the common-controls one is
-// left out.
+// Checks, as the test's expectations, everything an installation of the
+// files leaves. Under Wine neither updater is needed: the shell-folder one
+// is installed and not run, the common-controls one is left out.
 void ExpectInstalled(const std::vector<File>& files);
 // Removes what an installation of the product left: its folder, its
-// Add/Remove Programs key and the control's registration.
+// Start-menu folder, its registry keys, its Add/Remove Programs key, the
+// control's shared-library count and its registration.
 void Forget();
 
 }  // namespace product
