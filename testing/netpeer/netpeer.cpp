@@ -54,6 +54,11 @@ void NetPeer::Misbehave(const std::string& name, const std::string& how) const {
   std::ofstream(talk_ / "peer-behaviour", std::ios::app) << name << " " << how << "\n";
 }
 
+void NetPeer::MisbehaveNoMore() const {
+  std::error_code ignored;
+  std::filesystem::remove(talk_ / "peer-behaviour", ignored);
+}
+
 std::vector<std::string> NetPeer::Requests() const {
   std::ifstream log(talk_ / "peer-requests");
   std::vector<std::string> names;

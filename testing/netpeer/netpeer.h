@@ -38,6 +38,8 @@ public:
   // half, then the transfer ends), "stall" (the first half, then nothing)
   // or "slow" (pieces with pauses).
   void Misbehave(const std::string& name, const std::string& how) const;
+  // From now on the server serves every file as it is.
+  void MisbehaveNoMore() const;
   // The names of the files clients asked for, in order.
   std::vector<std::string> Requests() const;
   // Forgets the requests noted so far.
