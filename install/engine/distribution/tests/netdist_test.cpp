@@ -3,7 +3,7 @@
 // object's download of its archive into a temporary file of the run. The
 // downloads here come from a location of the test's own that copies files
 // from a folder; the real servers are in netlocation_servers_test.cpp and
-// net_distribution_test.cpp.
+// in the program tests (program/tests/net_distribution_test.cpp).
 #include <gtest/gtest.h>
 
 #include <filesystem>
