@@ -55,6 +55,32 @@ BOOL CALLBACK FindBox(HWND window, LPARAM context) {
   return TRUE;
 }
 
+struct CopyWindowSearch {
+  Processes processes;
+  HWND cancel = nullptr;
+};
+
+BOOL CALLBACK FindCancelButton(HWND child, LPARAM context) {
+  char class_name[32] = {}, text[64] = {};
+  GetClassNameA(child, class_name, sizeof class_name);
+  GetWindowTextA(child, text, sizeof text);
+  if (lstrcmpiA(class_name, "Button") != 0 || std::string(text) != "Cancel" || !IsWindowVisible(child)) return TRUE;
+  reinterpret_cast<CopyWindowSearch*>(context)->cancel = child;
+  return FALSE;
+}
+
+// The Cancel button of the copy-progress window, when it shows.
+BOOL CALLBACK FindCopyWindow(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<CopyWindowSearch*>(context);
+  char caption[64] = {};
+  GetWindowTextA(window, caption, sizeof caption);
+  if (!Owns(search->processes, window) || !IsWindowVisible(window) ||
+      std::string(caption) != "Copying installation files")
+    return TRUE;
+  EnumChildWindows(window, FindCancelButton, context);
+  return search->cancel ? FALSE : TRUE;
+}
+
 struct WizardSearch {
   Processes processes;
   HWND host = nullptr;
@@ -118,7 +144,7 @@ void TakeTheDefaults(const Processes& processes, const std::string& screenshot_f
 }  // namespace
 
 Outcome RunInstaller(const std::string& command_line, const std::string& directory,
-                     const std::string& screenshot_folder) {
+                     const std::string& screenshot_folder, bool cancel_the_copy) {
   std::string command = command_line;
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
@@ -144,7 +170,14 @@ Outcome RunInstaller(const std::string& command_line, const std::string& directo
       outcome.box_caption = text;
       PostMessageA(search.box, WM_COMMAND, IDOK, 0);
     } else if (!search.box) {
-      TakeTheDefaults(processes, screenshot_folder, outcome);
+      CopyWindowSearch copy{processes};
+      if (cancel_the_copy && !outcome.cancelled_the_copy) EnumWindows(FindCopyWindow, reinterpret_cast<LPARAM>(&copy));
+      if (copy.cancel) {
+        PostMessageA(copy.cancel, BM_CLICK, 0, 0);
+        outcome.cancelled_the_copy = true;
+      } else {
+        TakeTheDefaults(processes, screenshot_folder, outcome);
+      }
     }
   }
   if (!outcome.exited) TerminateProcess(process.hProcess, 99);

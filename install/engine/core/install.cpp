@@ -3,6 +3,8 @@
 #include "application.h"
 #include "archive/qndr_compress.h"
 #include "core/exceptions.h"
+#include "distribution/downloads.h"
+#include "distribution/netlocation.h"
 
 namespace install {
 
@@ -18,6 +20,10 @@ const char* const kDefaultDestDir = "\\MyApplication";
 const char* const kDefaultThemeBitmap = "INSTALLTHEME1";
 
 }  // namespace
+
+const std::vector<std::string> kDistributeTypeNames = {"dtTraditional", "dtWeb", "dtTraditionalNet"};
+
+TDistributeType InstallDistributeType() { return g_install ? g_install->DistributeType() : dtTraditional; }
 
 void SetProgramArguments(std::vector<std::string> arguments) { g_program_arguments = std::move(arguments); }
 
@@ -53,11 +59,14 @@ const ClassInfo& TCustomInstall::StaticClass() {
          };
          return theme;
        }(),
+       EnumProp<C, TDistributeType>("DistributeType", kDistributeTypeNames, &C::DistributeType,
+                                    &C::SetDistributeType, dtTraditional),
        BoolProp<C>("HideMainForm", &C::HideMainForm, &C::SetHideMainForm, false),
        ObjectProp<C, TInstallInformation>("Information", &C::Information),
        ObjectProp<C, TControlPanelExtensionInformation>("win2KExtendedInformation", &C::Win2KExtendedInformation),
        SetOfProp<C, TInstallTypeSet>("InstallTypes", kInstallTypeNames, &C::InstallTypes, &C::SetInstallTypes,
                                    InstallTypeBit(itFull)),
+       ComponentProp<C, TCustomNetInstallLocation>("NetLocation", &C::NetLocation, &C::SetNetLocation),
        BoolProp<C>("NoUninstall", &C::NoUninstall, &C::SetNoUninstall, false),
        StringsProp<C, TStringList>("PresetupFiles", &C::PresetupFiles, &C::SetPresetupFiles),
        BoolProp<C>("Reboot", &C::Reboot, &C::SetReboot, false),
@@ -116,6 +125,8 @@ void TCustomInstall::Create(TComponent* owner) {
 
 void TCustomInstall::Destroy() {
   RestoreActivateHandler();
+  // However the program ends, it leaves no download behind.
+  RemoveDownloadFiles();
   if (g_install == this) {
     g_install = nullptr;
     if (Application()) Application()->SetOnException(nullptr);
@@ -134,6 +145,17 @@ void TCustomInstall::SetUseLoadingProgram(bool v) {
   if (Loading() || !v) return;
   SetArchiveFileType(StandardPathSpecifiers().FindByClass("TpsMainArchiveFile"));
   SetArchiveFile("");
+}
+
+void TCustomInstall::SetDistributeType(TDistributeType v) {
+  if (!Loading()) throw IEInstall("DistributeType can only be set at design-time");
+  distribute_type_ = v;
+}
+
+void TCustomInstall::SetNetLocation(TCustomNetInstallLocation* location) {
+  TFileContainer::SetNetLocation(location);
+  SetDefaultLocation(location);
+  if (!location) distribute_type_ = dtTraditional;
 }
 
 void TCustomInstall::SetAutoMaximizeWindow(bool v) {
@@ -157,6 +179,11 @@ void TCustomInstall::ParseCommandLine() { flags_ = install::ParseCommandLine(Pro
 
 void TCustomInstall::Loaded() {
   TFileContainer::Loaded();
+  // The stream sets the type before its references, the location among
+  // them, are resolved: only now can the two be checked together.
+  if (distribute_type_ != dtTraditional && !NetLocation())
+    throw IEInstallNetLocNil(
+        "Must assign a net location via the NetLocation property before you can set the distribute type");
   ParseCommandLine();
   if (flags_.Has(clDebug) && Trim(flags_.Value(clLoaderPath)).empty())
     throw IEInstall(
@@ -248,6 +275,7 @@ void TCustomInstall::FirstActivate(TComponent*) {
   if (Owner() && !Owner()->Destroying()) RestoreActivateHandler();
   // The installation starts: a cancel left from before must not stop it.
   if (SharedArchive()) SharedArchive()->SetAbort(false);
+  SetDownloadAborted(false);
   Process();
 }
 

@@ -73,6 +73,14 @@ double RunStartTime();
 // Takes the present time as the start of the run.
 void StartRunClock();
 
+// How a distribution delivers its files: all in files.1 (traditional),
+// every file over the net (web), or the files marked Net over the net and
+// the others in files.1 (traditional with net).
+enum TDistributeType : uint8_t { dtTraditional, dtWeb, dtTraditionalNet };
+extern const std::vector<std::string> kDistributeTypeNames;
+// The engine's distribution type; dtTraditional without an engine.
+TDistributeType InstallDistributeType();
+
 // Codes of the unfinished list: what a run after the reboot does with an
 // entry.
 constexpr int kUnfinishedResume = 0;      // ResumeUnfinished of the container of that Name
@@ -123,6 +131,14 @@ public:
   void SetReboot(bool v) { reboot_ = v; }
   bool RunAutomatic() const { return run_automatic_; }
   void SetRunAutomatic(bool v) { run_automatic_ = v; }
+  TDistributeType DistributeType() const { return distribute_type_; }
+  // Only the stored script sets it: outside loading it raises IEInstall. A
+  // net type needs a NetLocation, which Loaded checks once the script's
+  // references are resolved.
+  void SetDistributeType(TDistributeType v);
+  // The installer's own location is the default one of every object
+  // (DefaultLocation); none makes the distribution traditional.
+  void SetNetLocation(TCustomNetInstallLocation* location) override;
   bool UseLoadingProgram() const { return use_loading_program_; }
   // Set outside loading, the main archive becomes the engine's archive.
   void SetUseLoadingProgram(bool v);
@@ -219,8 +235,10 @@ public:
   // files.1 (the script's files); self-extracting, setup.1 and files.1
   // follow the loader inside setup.exe. setup.exe ends with the
   // self-extract header and its checksum. Without the loading program the
-  // installer is copied beside files.1 instead. A build that fails leaves
-  // none of these files behind.
+  // installer is copied beside files.1 instead. A net distribution adds
+  // the archives of its net files and the net file list below the remote
+  // root of its location. A build that fails leaves none of these files
+  // behind.
   virtual void Build(const std::string& installer, const std::string& directory, bool self_extracting);
   // setup.1 and the loader program as setup.exe, or the installer itself
   // without the loading program.
@@ -229,6 +247,10 @@ public:
   virtual void CreateSetupArchive(const std::string& directory, const std::string& installer);
   // Resets every file's compression marks, then compresses the tree.
   void Compress(int options) override;
+  // The net file list "filelist.lst" of a build, below the remote root
+  // beside the archive: a record for every file the build compressed, in
+  // the order of the file list.
+  virtual void WriteNetFileList();
 
 protected:
   // The install record's unfinished list; raises IEInstall without a record.
@@ -240,6 +262,8 @@ private:
   void InstallObjects();
   // The build's compression of the tree into files1.
   void CompressDistribution(const std::string& files1);
+  // Where a build into directory writes the net file list.
+  std::string NetFileListPath(const std::string& directory) const;
   void EndRun();
   void ResumeEntry(const std::string& entry);
   void TerminateApplication();
@@ -260,6 +284,7 @@ private:
   TInstallInformation information_;
   TRegistrationInformation registration_information_;
   TControlPanelExtensionInformation win2k_extended_information_{this};
+  TDistributeType distribute_type_ = dtTraditional;
   bool no_uninstall_ = false;
   forms::TStringList presetup_files_;
   bool reboot_ = false;

@@ -106,6 +106,7 @@ void TCustomInstall::Build(const std::string& installer, const std::string& dire
   std::string files1 = InDirectory(directory, "files.1");
   std::vector<std::string> outputs = {setup_exe, setup1, files1};
   if (!use_loading_program_) outputs.push_back(InDirectory(directory, ExtractFileName(installer)));
+  if (distribute_type_ != dtTraditional) outputs.push_back(NetFileListPath(directory));
   // A new build: a cancel of an earlier operation must not stop it.
   if (SharedArchive()) SharedArchive()->SetAbort(false);
   try {
@@ -119,7 +120,10 @@ void TCustomInstall::Build(const std::string& installer, const std::string& dire
       WriteNotSelfExtractHeader(setup_exe);
     if (use_loading_program_) AppendFileCheckSum(setup_exe);
   } catch (...) {
-    // What a failed build wrote is no distribution: nothing may look like one.
+    // What a failed build wrote is no distribution: nothing may look like
+    // one, neither its files nor the archives its files went into.
+    for (TCustomInstallFile* file : FileList()->Items())
+      if (file->CompressedMark() == 2) outputs.push_back(file->CompressedArchive());
     for (const std::string& output : outputs)
       if (!SameFile(output, installer)) DeleteFileNamed(output);
     throw;
@@ -133,9 +137,44 @@ void TCustomInstall::CompressDistribution(const std::string& files1) {
     ~Restore() { install.RestoreArchiveSettings(saved); }
   } restore{*this, CurrentArchiveSettings()};
   UseArchive(AddToArchive(), files1);
-  // A traditional distribution: every file goes into files.1, the excluded
-  // ones too, for the user's choice is made at install time.
-  Compress(coRelocateArchives | coForceNetFilesLocal | coIncludeExcluded);
+  // Every file is compressed, the excluded ones too, for the user's choice
+  // is made at install time. Where a file goes depends on the type: all
+  // into files.1; all into the net archives; the Net files into the net
+  // archives and the others into files.1. A net distribution lists its
+  // files for the installer, which reads them before it downloads.
+  switch (distribute_type_) {
+    case dtTraditional:
+      Compress(coRelocateArchives | coForceNetFilesLocal | coIncludeExcluded);
+      break;
+    case dtWeb:
+      Compress(coRelocateArchives | coForceFilesNet | coIncludeExcluded);
+      WriteNetFileList();
+      break;
+    case dtTraditionalNet:
+      Compress(coRelocateArchives | coIncludeExcluded);
+      WriteNetFileList();
+      break;
+  }
+}
+
+std::string TCustomInstall::NetFileListPath(const std::string& directory) const {
+  return InDirectory(directory, RemoteRoot() + kPathDelimiter + "filelist.lst");
+}
+
+void TCustomInstall::WriteNetFileList() {
+  std::string path = NetFileListPath(ExtractFileDir(ArchiveFile()));
+  ForceDirectories(ExtractFileDir(path));
+  std::vector<TNetFileListRecord> records;
+  for (TCustomInstallFile* file : FileList()->Items()) {
+    if (file->CompressedMark() != 1 && file->CompressedMark() != 2) continue;
+    TNetFileListRecord record;
+    record.size = file->Size();
+    record.date = file->Date();
+    record.name = file->Name();
+    record.version = file->Version();
+    records.push_back(record);
+  }
+  SaveNetFileList(path, records);
 }
 
 void TCustomInstall::CopyLoaderProgram(const std::string& directory, const std::string& installer) {

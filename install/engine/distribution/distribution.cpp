@@ -48,6 +48,16 @@ std::string FieldText(const std::string& bytes, size_t offset, size_t length) {
   return std::string(bytes.data() + offset, strnlen(bytes.data() + offset, length));
 }
 
+bool TerminatedField(const std::string& bytes, size_t offset, size_t length) {
+  return strnlen(bytes.data() + offset, length) < length;
+}
+
+// The fields of a net file list record.
+constexpr size_t kRecordSize = 0;
+constexpr size_t kRecordDate = 8;
+constexpr size_t kRecordName = 16;
+constexpr size_t kRecordVersion = 56;
+
 // Appends the whole file at source to target; the bytes copied.
 int64_t AppendFile(std::FILE* target, const std::string& source) {
   File in = Open(source, "rb");
@@ -191,21 +201,49 @@ void AppendFileCheckSum(const std::string& path, const std::string& checksum) {
     throw forms::Exception(Format("Can't find file \"%s\"!", {path}));
 }
 
+std::string EncodeNetFileListRecord(const TNetFileListRecord& record) {
+  std::string bytes(TNetFileListRecord::kSize, '\0');
+  PutInt32(bytes, kRecordSize, record.size);
+  std::memcpy(&bytes[kRecordDate], &record.date, sizeof record.date);
+  std::string name = record.name.substr(0, TNetFileListRecord::kMaxName);
+  name.copy(&bytes[kRecordName], name.size());
+  std::string version = record.version.substr(0, TNetFileListRecord::kMaxVersion);
+  version.copy(&bytes[kRecordVersion], version.size());
+  return bytes;
+}
+
+void SaveNetFileList(const std::string& path, const std::vector<TNetFileListRecord>& records) {
+  std::string bytes(4, '\0');
+  PutInt32(bytes, 0, static_cast<int32_t>(records.size()));
+  for (const TNetFileListRecord& record : records) bytes += EncodeNetFileListRecord(record);
+  File file = Open(path, "wb");
+  if (!file || std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
+      std::fclose(file.release()) != 0) {
+    std::remove(path.c_str());
+    throw IEInstall("Cannot create the file %s", {path});
+  }
+}
+
 std::vector<TNetFileListRecord> ReadNetFileList(const std::string& path) {
   File file = Open(path, "rb");
   auto fail = [&path]() { return IEInstall("Cannot read the remote list of files: %s", {path}); };
   std::string count_bytes(4, '\0');
   if (!file || std::fread(count_bytes.data(), 1, 4, file.get()) != 4) throw fail();
   int32_t count = GetInt32(count_bytes, 0);
+  if (count < 0) throw fail();
   std::vector<TNetFileListRecord> records;
   std::string bytes(TNetFileListRecord::kSize, '\0');
   for (int32_t i = 0; i < count; ++i) {
     if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) throw fail();
     TNetFileListRecord record;
-    record.size = GetInt32(bytes, 0);
-    std::memcpy(&record.date, bytes.data() + 8, sizeof record.date);
-    record.name = FieldText(bytes, 16, 40);
-    record.version = FieldText(bytes, 56, 24);
+    record.size = GetInt32(bytes, kRecordSize);
+    std::memcpy(&record.date, bytes.data() + kRecordDate, sizeof record.date);
+    // A text without its terminator would go on past its field.
+    if (!TerminatedField(bytes, kRecordName, kRecordVersion - kRecordName) ||
+        !TerminatedField(bytes, kRecordVersion, TNetFileListRecord::kSize - kRecordVersion))
+      throw fail();
+    record.name = FieldText(bytes, kRecordName, kRecordVersion - kRecordName);
+    record.version = FieldText(bytes, kRecordVersion, TNetFileListRecord::kSize - kRecordVersion);
     records.push_back(std::move(record));
   }
   return records;

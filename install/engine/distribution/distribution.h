@@ -53,22 +53,34 @@ void AppendFileCheckSum(const std::string& path, const std::string& checksum = "
 // One record of the net file list.
 struct TNetFileListRecord {
   static constexpr size_t kSize = 80;
+  // The longest name and version a record holds, each with its terminator.
+  static constexpr size_t kMaxName = 39;
+  static constexpr size_t kMaxVersion = 20;
   int32_t size = 0;
   double date = 0;      // days
   std::string name;     // the file component's Name
   std::string version;  // at most 20 characters
 };
 
+// The 80 bytes of a record: a longer name is cut to its first 39
+// characters, a longer version to its first 20.
+std::string EncodeNetFileListRecord(const TNetFileListRecord& record);
+// Writes the list; raises IEInstall "Cannot create the file %s" when it
+// can't be written whole.
+void SaveNetFileList(const std::string& path, const std::vector<TNetFileListRecord>& records);
 // The records of a net file list; raises IEInstall "Cannot read the remote
-// list of files: %s" for a list shorter than its count says.
+// list of files: %s" for a list shorter than its count says, a negative
+// count, and a record whose name or version runs to the end of its field
+// without a terminator.
 std::vector<TNetFileListRecord> ReadNetFileList(const std::string& path);
-// The first install file whose Name is name (ignoring case) takes size, date
-// and version; a name no file has changes nothing.
+// The first install file whose Name is name (ignoring case; a name longer
+// than a record holds compared by the part it holds) takes size, date and
+// version; a name no file has changes nothing.
 void ApplyFileListRecord(const std::string& name, const std::string& version, int32_t size, double date);
-#ifdef _WIN32
-// Downloads "filelist.lst" from the installer's net location and applies
-// every record; the downloaded copy is deleted again, also on failure.
+// Downloads "filelist.lst" from the installer's net location into a
+// temporary file and applies every record; the downloaded copy is deleted
+// again, also on failure. A cancelled download raises EAIUserAbort and
+// applies nothing.
 void FetchNetFileList();
-#endif
 
 }  // namespace install

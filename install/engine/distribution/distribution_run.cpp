@@ -23,13 +23,13 @@ void ApplySelfExtractOffset() {
 void ApplyFileListRecord(const std::string& name, const std::string& version, int32_t size, double date) {
   if (!FileList()) return;
   for (TCustomInstallFile* file : FileList()->Items()) {
-    if (!forms::SameText(file->Name(), name)) continue;
+    // The build cut a name longer than the record holds.
+    if (!forms::SameText(file->Name().substr(0, TNetFileListRecord::kMaxName), name)) continue;
     file->SetFileListInfo(size, date, version.substr(0, TCustomInstallFile::kMaxVersion));
     return;
   }
 }
 
-#ifdef _WIN32
 void FetchNetFileList() {
   TCustomNetInstallLocation* location = DefaultLocation();
   if (!location) {
@@ -38,16 +38,15 @@ void FetchNetFileList() {
                                   {engine ? engine->Name() : std::string()});
   }
   std::string list = GetTempBatchFileName(false);
-  try {
-    location->Download("filelist.lst", list);
-    for (const TNetFileListRecord& record : ReadNetFileList(list))
-      ApplyFileListRecord(record.name, record.version, record.size, record.date);
-  } catch (...) {
-    std::remove(list.c_str());
-    throw;
-  }
-  std::remove(list.c_str());
+  struct Remove {
+    std::string path;
+    ~Remove() { std::remove(path.c_str()); }
+  } remove{list};
+  location->Download("filelist.lst", list);
+  // Part of a list is no list.
+  if (DownloadAborted()) throw EAIUserAbort();
+  for (const TNetFileListRecord& record : ReadNetFileList(list))
+    ApplyFileListRecord(record.name, record.version, record.size, record.date);
 }
-#endif
 
 }  // namespace install

@@ -1,12 +1,17 @@
 #include "distribution/netlocation.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include "application.h"
 #include "core/support.h"
 #include "distribution/netlocation_system.h"
+#include "paths/registry.h"
 
 namespace install {
 
@@ -27,9 +32,18 @@ constexpr uint32_t kHttpRequestFlags = 0xA4000000;
 constexpr uint32_t kQueryContentLength = 5;
 constexpr uint32_t kQueryStatusCode = 19;
 constexpr uint32_t kErrorHeaderNotFound = 12150;
+constexpr uint32_t kErrorTimeout = 12002;
+constexpr uint32_t kErrorConnectionAborted = 12030;
 constexpr const char* kAcceptHeader = "Accept: */*\r\n\r\n";
 constexpr uint32_t kBlockSize = 8192;
 constexpr uint32_t kResponseBufferSize = 3000;
+// The system's setting of how long the internet library waits for data
+// (milliseconds), which the downloads keep too; a minute without it.
+constexpr const char* kInternetSettingsKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+constexpr const char* kReceiveTimeoutValue = "ReceiveTimeout";
+constexpr int32_t kDefaultReceiveTimeout = 60000;
+// How often the message queue is served while a block is on its way.
+constexpr auto kServeMessagesEvery = std::chrono::milliseconds(50);
 
 TCustomNetInstallLocationList* g_location_list = nullptr;
 TCustomNetInstallLocation* g_current_location = nullptr;
@@ -72,6 +86,73 @@ Proc LookUp(void* library, const std::string& name, Export kind) {
   if (!found) throw ENIL_FailLoadDLLProc(Format("Failed to load the procedure %s from WININET.DLL", {name}));
   return reinterpret_cast<Proc>(found);
 }
+
+std::chrono::milliseconds ReceiveTimeout() {
+  int32_t timeout = ReadRegistryInteger(hkCurrentUser, kInternetSettingsKey, kReceiveTimeoutValue, 0);
+  return std::chrono::milliseconds(timeout > 0 ? timeout : kDefaultReceiveTimeout);
+}
+
+// One read of the remote file, done by a thread of its own so that the
+// installer's thread can serve its messages (a Cancel among them) and give
+// up on a server that stops sending. The reading thread holds a reference
+// to the library of its own: a read given up on may return long after its
+// download has let the library go.
+class BlockRead {
+public:
+  BlockRead(wininet::InternetReadFileProc read_file, wininet::HINTERNET file, uint32_t size)
+      : result_(std::make_shared<Result>()) {
+    result_->block.resize(size);
+    void* library = wininet::OpenLibrary();
+    thread_ = std::thread([result = result_, library, read_file, file, size] {
+      uint32_t read = 0;
+      bool succeeded = read_file(file, result->block.data(), size, &read) != 0;
+      uint32_t error = succeeded ? 0 : wininet::LastErrorCode();
+      {
+        std::lock_guard<std::mutex> lock(result->mutex);
+        result->succeeded = succeeded;
+        result->read = read;
+        result->error = error;
+        result->done = true;
+      }
+      result->arrived.notify_all();
+      if (library) wininet::CloseLibrary(library);
+    });
+  }
+  // A read still on its way when its download ends goes on alone.
+  ~BlockRead() {
+    if (thread_.joinable()) thread_.detach();
+  }
+  BlockRead(const BlockRead&) = delete;
+  BlockRead& operator=(const BlockRead&) = delete;
+
+  // Waits up to wait for the read to end; true once it has.
+  bool Await(std::chrono::milliseconds wait) {
+    std::unique_lock<std::mutex> lock(result_->mutex);
+    if (!result_->arrived.wait_for(lock, wait, [this] { return result_->done; })) return false;
+    lock.unlock();
+    thread_.join();
+    return true;
+  }
+  // Once the read has ended: whether it succeeded, the thread's error and
+  // the bytes read.
+  bool Succeeded() const { return result_->succeeded; }
+  uint32_t Error() const { return result_->error; }
+  uint32_t Read() const { return result_->read; }
+  const char* Block() const { return result_->block.data(); }
+
+private:
+  struct Result {
+    std::mutex mutex;
+    std::condition_variable arrived;
+    bool done = false;
+    bool succeeded = false;
+    uint32_t read = 0;
+    uint32_t error = 0;
+    std::vector<char> block;
+  };
+  std::shared_ptr<Result> result_;
+  std::thread thread_;
+};
 
 // The local file a download writes.
 class LocalFile {
@@ -280,6 +361,10 @@ void TCustomNetInstallLocation::Download(const std::string& remote_name, const s
   remote_file_name_ = remote_name;
   Fire(on_before_download_, this);
   OpenRemoteFile();
+  struct DropAfterwards {
+    TCustomNetInstallLocation& location;
+    ~DropAfterwards() { location.DropConnectionOfAReadGivenUp(); }
+  } drop{*this};
   try {
     ReceiveFile();
   } catch (...) {
@@ -289,7 +374,24 @@ void TCustomNetInstallLocation::Download(const std::string& remote_name, const s
     throw;
   }
   CloseRemoteFile();
+  // The server's answer to the transfer tells whether it sent the whole
+  // file: a transfer it broke off ends like a whole one on this side.
+  if (login_information_.Protocol() == ipFTP && !DownloadAborted() && LastResponseText().rfind('2', 0) != 0)
+    RaiseTransferBrokenOff();
   Fire(on_after_download_, this, DownloadAborted());
+}
+
+void TCustomNetInstallLocation::DropConnectionOfAReadGivenUp() {
+  if (!read_given_up_) return;
+  read_given_up_ = false;
+  entry_points_.InternetCloseHandle(connection_);
+  connection_ = nullptr;
+  in_ftp_directory_ = false;
+}
+
+void TCustomNetInstallLocation::RaiseTransferBrokenOff() {
+  wininet::SetLastErrorCode(kErrorConnectionAborted);
+  RaiseNIL<ENIL_ReadFile>("Could not read from file %s on the server", {remote_file_name_});
 }
 
 void TCustomNetInstallLocation::OpenRemoteFile() {
@@ -352,18 +454,33 @@ bool TCustomNetInstallLocation::HttpFileMissing(const char* first_block, uint32_
 }
 
 uint32_t TCustomNetInstallLocation::ReadBlock(char* block, uint32_t size) {
-  uint32_t read = 0;
-  if (!entry_points_.InternetReadFile(remote_file_, block, size, &read))
+  BlockRead read(entry_points_.InternetReadFile, remote_file_, size);
+  auto deadline = std::chrono::steady_clock::now() + ReceiveTimeout();
+  while (!read.Await(kServeMessagesEvery)) {
+    wininet::PumpMessages();
+    bool cancelled = DownloadAborted();
+    if (cancelled || std::chrono::steady_clock::now() >= deadline) read_given_up_ = true;
+    if (cancelled) return 0;
+    if (read_given_up_) {
+      wininet::SetLastErrorCode(kErrorTimeout);
+      RaiseNIL<ENIL_ReadFile>("Could not read from file %s on the server", {remote_file_name_});
+    }
+  }
+  if (!read.Succeeded()) {
+    wininet::SetLastErrorCode(read.Error());
     RaiseNIL<ENIL_ReadFile>("Could not read from file %s on the server", {remote_file_name_});
-  return read;
+  }
+  std::memcpy(block, read.Block(), read.Read());
+  return read.Read();
 }
 
 void TCustomNetInstallLocation::ReceiveFile() {
   int32_t size = RemoteFileSize();
+  bool http = login_information_.Protocol() == ipHTTP;
   LocalFile local(local_path_, Name());
   std::vector<char> block(kBlockSize);
   uint32_t got = ReadBlock(block.data(), kBlockSize);
-  if (login_information_.Protocol() == ipHTTP && HttpFileMissing(block.data(), got))
+  if (http && !DownloadAborted() && HttpFileMissing(block.data(), got))
     RaiseNIL<ENIL_FileNotFound>("Could not find the file %s on the server", {remote_file_name_});
   int32_t total = 0;
   while (got > 0) {
@@ -377,7 +494,10 @@ void TCustomNetInstallLocation::ReceiveFile() {
     got = ReadBlock(block.data(), kBlockSize);
   }
   local.Close();
+  if (DownloadAborted()) return;
   if (total == 0) RaiseNIL<ENIL_FileNotFound>("Could not find the file %s on the server", {remote_file_name_});
+  // Fewer bytes than the server announced: the connection ended early.
+  if (http && size > 0 && total < size) RaiseTransferBrokenOff();
 }
 
 // The global list and state.

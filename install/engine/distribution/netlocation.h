@@ -15,7 +15,7 @@
 // Process-wide: the list of every location, CurrentLocation (the one that
 // connected last), DefaultLocation (the installer's own, set by the engine)
 // and DownloadAborted (set by the copy-progress Cancel; a running download
-// stops after the block it is on).
+// stops after the block it is on, or while it waits for the next one).
 #pragma once
 
 #include <cstdint>
@@ -165,7 +165,11 @@ public:
   // Connects, then fetches remote_name from the location's directory into
   // local_path (replacing it). A download cancelled through DownloadAborted
   // is no failure: the local file keeps the blocks written before it, and
-  // OnAfterDownload hears Aborted = true.
+  // OnAfterDownload hears Aborted = true. A transfer that ends before the
+  // whole file is there (over HTTP fewer bytes than the server announced,
+  // over FTP a transfer the server does not answer as complete) raises
+  // ENIL_ReadFile, and so does a server that stops sending for longer than
+  // the receive time-out (ReadBlock).
   virtual void Download(const std::string& remote_name, const std::string& local_path);
   // Closes the connection, then the session; a handle whose close fails is
   // kept.
@@ -204,8 +208,19 @@ private:
   // Whether the HTTP answer says the file is not there: an error status, or
   // a first block whose opening text holds "404".
   bool HttpFileMissing(const char* first_block, uint32_t length);
-  // One block of at most size bytes; raises ENIL_ReadFile.
+  // One block of at most size bytes, 0 at the end of the file. While it
+  // is on its way the message queue is served; a Cancel then ends the wait
+  // with 0. Raises ENIL_ReadFile for a failed read, and for a block that
+  // takes longer than the system's receive time-out (the value
+  // "ReceiveTimeout", milliseconds, of the key HKEY_CURRENT_USER
+  // "\Software\Microsoft\Windows\CurrentVersion\Internet Settings"; a
+  // minute without it).
   uint32_t ReadBlock(char* block, uint32_t size);
+  // A read given up on (cancelled or timed out) still holds the connection:
+  // it is closed, so that the next download connects anew.
+  void DropConnectionOfAReadGivenUp();
+  // Raises ENIL_ReadFile for a transfer that ended before the whole file.
+  [[noreturn]] void RaiseTransferBrokenOff();
   void FreeInternetLibrary();
 
   bool library_loaded_ = false;
@@ -215,6 +230,8 @@ private:
   wininet::HINTERNET connection_ = nullptr;
   // Whether the connection stands in the location's FTP directory.
   bool in_ftp_directory_ = false;
+  // Whether the running download gave up waiting for a block.
+  bool read_given_up_ = false;
   std::string remote_file_name_;
   TLoginInformation login_information_;
   TNotifyWithAbortFlag on_after_download_;

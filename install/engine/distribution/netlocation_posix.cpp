@@ -12,6 +12,8 @@ void* FindEntryPoint(void*, const char*) { return nullptr; }
 
 uint32_t LastErrorCode() { return 0; }
 
+void SetLastErrorCode(uint32_t) {}
+
 void PumpMessages() {}
 
 }  // namespace install::wininet

@@ -12,8 +12,10 @@ void* OpenLibrary();
 void CloseLibrary(void* library);
 // The entry point of that name, or nullptr.
 void* FindEntryPoint(void* library, const char* name);
-// The calling thread's last error code.
+// The calling thread's last error code, and setting it (for a failure
+// another thread met).
 uint32_t LastErrorCode();
+void SetLastErrorCode(uint32_t code);
 // Dispatches the application's waiting messages (a Cancel among them).
 void PumpMessages();
 

@@ -16,6 +16,8 @@ void* FindEntryPoint(void* library, const char* name) {
 
 uint32_t LastErrorCode() { return GetLastError(); }
 
+void SetLastErrorCode(uint32_t code) { SetLastError(code); }
+
 void PumpMessages() {
   if (forms::Application()) forms::Application()->ProcessMessages();
 }

@@ -2,6 +2,7 @@
 
 #include "core/exceptions.h"
 #include "core/install.h"
+#include "distribution/downloads.h"
 #include "items/installfile.h"
 #include "paths/registry.h"
 #include "screen.h"
@@ -45,7 +46,14 @@ void TFileRelated::Loaded() {
 
 void TFileRelated::Notification(TComponent* component, TOperation operation) {
   TInstallObject::Notification(component, operation);
-  if (operation == TOperation::opRemove && component == archive_file_type_) archive_file_type_ = nullptr;
+  if (operation != TOperation::opRemove) return;
+  if (component == archive_file_type_) archive_file_type_ = nullptr;
+  if (component && component == net_location_) SetNetLocation(nullptr);
+}
+
+void TFileRelated::SetNetLocation(TCustomNetInstallLocation* location) {
+  net_location_ = location;
+  if (location) location->FreeNotification(this);
 }
 
 void TFileRelated::SetContainer(TInstallContainer* value) {
@@ -114,6 +122,53 @@ void TFileRelated::TakeRecordedLocalArchive() {
   if (GetLocalArchivePath(path)) local_archive_path_ = path;
 }
 
+std::string TFileRelated::LocalArchive() const {
+  std::string path;
+  if (!Trim(local_archive_path_).empty()) return local_archive_path_;
+  return GetLocalArchivePath(path) ? path : std::string();
+}
+
+void TFileRelated::DownloadArchive() {
+  std::string recorded;
+  if (GetLocalArchivePath(recorded)) {
+    local_archive_path_ = recorded;
+    return;
+  }
+  TCustomNetInstallLocation* location = EffectiveNetLocation();
+  if (!location) throw Exception(Format("Could not find a net install location for %s", {Name()}));
+  if (!location->LoginInformation().IsValid()) {
+    if (net_location_)
+      throw IEFileRelated(
+          "%s could not install itself because the TNetLocation component's properties, in the NetLocation "
+          "property, have not been filled in",
+          {Name()});
+    throw IEFileRelated(
+        "%s could not install itself because the LoginInformation property of the TInstall component has not been "
+        "properly filled in",
+        {Name()});
+  }
+  std::string local = NewDownloadFile();
+  location->SetDownloadProgressHook(this, [this](TComponent* sender, const std::string& file_name, int32_t bytes,
+                                                 int32_t total_bytes, int32_t file_size, const char* buffer) {
+    DoDataReceived(sender, file_name, bytes, total_bytes, file_size, buffer);
+  });
+  try {
+    location->Download(Name() + ".1", local);
+  } catch (...) {
+    // What a failed download wrote is no archive: nothing may take it for one.
+    location->ClearDownloadProgressHook();
+    RemoveDownloadFile(local);
+    throw;
+  }
+  location->ClearDownloadProgressHook();
+  if (DownloadAborted()) {
+    RemoveDownloadFile(local);
+    throw EAIUserAbort();
+  }
+  local_archive_path_ = local;
+  StoreLocalArchivePath(local);
+}
+
 void TFileRelated::DoDataReceived(TComponent*, const std::string& file_name, int32_t bytes, int32_t total_bytes,
                                   int32_t file_size, const char* buffer) {
   TDownloadStatusParameter param;
@@ -148,7 +203,9 @@ void TFileRelated::UseArchive(TlzhCommand command, const std::string& path) {
   archive_file_ = path;
 }
 
-TCustomNetInstallLocation* TFileRelated::EffectiveNetLocation() const { return DefaultLocation(); }
+TCustomNetInstallLocation* TFileRelated::EffectiveNetLocation() const {
+  return net_location_ ? net_location_ : DefaultLocation();
+}
 
 std::string TFileRelated::NetArchivePath(const std::string& build_dir) const {
   return AddTrailingPathDelimiter(build_dir) + RemoteRoot() + kPathDelimiter + Name() + ".1";
@@ -173,6 +230,7 @@ std::vector<PropInfo> FileContainerProperties() {
           StringProp<C>("ArchiveFile", &C::ArchiveFile, &C::SetArchiveFile),
           ComponentProp<C, TCustomPathSpecifier>("ArchiveFileType", &C::ArchiveFileType, &C::SetArchiveFileType),
           StringProp<C>("Description", &C::Description, &C::SetDescription),
+          ComponentProp<C, TCustomNetInstallLocation>("NetLocation", &C::NetLocation, &C::SetNetLocation),
           EventProp<C, void(TInstallContainer*, bool)>("OnAfterInstallObjects", &C::SetOnAfterInstallObjects),
           EventProp<C, void(TInstallContainer*)>("OnBeforeInstallObjects", &C::SetOnBeforeInstallObjects),
           EventProp<C, void(TComponent*, const std::string&, int32_t, int32_t, int32_t, const char*)>(
@@ -385,6 +443,15 @@ std::string TFileContainer::GetDownloadedArchivePath() const {
         "%s has not yet downloaded the archive file and therefore cannot retrieve the path of the archive file",
         {Name()});
   return LocalArchivePath();
+}
+
+bool TFileContainer::NeedsDownload() const {
+  if (InstallDistributeType() == dtTraditional) return false;
+  for (int i = 0; i < FileCount(); ++i) {
+    TCustomInstallFile* file = Files(i);
+    if (file->Net() && file->Include() && !file->NetLocation()) return true;
+  }
+  return false;
 }
 
 void TFileContainer::ReadArchiveInfo() {

@@ -148,10 +148,22 @@ public:
   // A recorded local archive, when there is one, becomes this object's.
   void TakeRecordedLocalArchive();
 
-  // The net location this object's archives come from: the install's
-  // default location (a file asks its file container; a file whose
-  // container is something else has none).
+  // The location of this object's own, when it has one.
+  TCustomNetInstallLocation* NetLocation() const { return net_location_; }
+  virtual void SetNetLocation(TCustomNetInstallLocation* location);
+  // The net location this object's archives come from: its own, else the
+  // install's default location (a file without one asks its file
+  // container; a file whose container is something else has none).
   virtual TCustomNetInstallLocation* EffectiveNetLocation() const;
+  // Fetches this object's archive (<Name>.1) from its net location into a
+  // temporary file of the run, which becomes its local archive and is
+  // recorded under the install record; an archive recorded already is
+  // taken as it is. A download that fails or is cancelled leaves no local
+  // archive behind; a cancel raises EAIUserAbort.
+  virtual void DownloadArchive();
+  // The local archive: the one in hand, else the recorded one; empty when
+  // there is neither.
+  std::string LocalArchive() const;
   // The folder of this object's net archives below a build directory, from
   // its location's host and directory ("host\dir", or "host\FTP Root
   // directory" / "host\HTTP Root directory"); raises IEFileRel_NoNetLocation
@@ -187,6 +199,7 @@ private:
   std::string archive_file_;
   TCustomPathSpecifier* archive_file_type_ = nullptr;
   bool net_ = true;
+  TCustomNetInstallLocation* net_location_ = nullptr;
   TDataReceivedEvent on_data_received_;
 };
 
@@ -234,6 +247,10 @@ public:
   void Reflect() override;
   TInstallFileState State() const { return state_; }
   virtual std::string GetDownloadedArchivePath() const;
+  // Whether installing the container fetches its archive over the net: a
+  // net distribution with an included Net file that has no location of its
+  // own (such a file comes in an archive of its own).
+  virtual bool NeedsDownload() const;
 
   int FileCount() const;
   TCustomInstallFile* Files(int index) const;

@@ -152,6 +152,7 @@ std::vector<PropInfo> InstallFileProperties() {
           EnumProp<C, TlzhCommand>("AddToArchive", kLzhCommandNames, &C::AddToArchive, &C::SetAddToArchive,
                                    lzcOverwrite),
           BoolProp<C>("Net", &C::Net, &C::SetNet, false),
+          ComponentProp<C, TCustomNetInstallLocation>("NetLocation", &C::NetLocation, &C::SetNetLocation),
           StringProp<C>("RunParameters", &C::RunParameters, &C::SetRunParameters),
           BoolProp<C>("Uninstall", &C::Uninstall, &C::SetUninstall, true),
           SetOfProp<C, TQndrFileAttributesSet>("InstallAttributes", kQndrFileAttributeNames, &C::InstallAttributes,
@@ -282,13 +283,44 @@ void TInstallFile::Reflect() {
 // The build
 
 TCustomNetInstallLocation* TCustomInstallFile::EffectiveNetLocation() const {
+  if (NetLocation()) return NetLocation();
   if (!Container()) return DefaultLocation();
   auto* container = dynamic_cast<TFileContainer*>(Container());
   return container ? container->EffectiveNetLocation() : nullptr;
 }
 
 bool TCustomInstallFile::HasOwnArchive() const {
-  return overwrite_mode_ == owVersion || overwrite_mode_ == owDate || overwrite_mode_ == owVersionDate;
+  return NetLocation() || overwrite_mode_ == owVersion || overwrite_mode_ == owDate ||
+         overwrite_mode_ == owVersionDate;
+}
+
+bool TCustomInstallFile::ComesOverTheNet() const {
+  TDistributeType type = InstallDistributeType();
+  return type == dtWeb || (type == dtTraditionalNet && Net());
+}
+
+std::string TCustomInstallFile::DownloadedArchive() const {
+  if (HasOwnArchive() && IsArchiveLocal()) return LocalArchive();
+  auto* container = dynamic_cast<TFileContainer*>(Container());
+  return container && container->IsArchiveLocal() ? container->LocalArchive() : std::string();
+}
+
+std::string TCustomInstallFile::GetArchivePath() {
+  if (state_ == ifsInstall && ComesOverTheNet()) {
+    std::string downloaded = DownloadedArchive();
+    if (!downloaded.empty()) return downloaded;
+  }
+  return TFileRelated::GetArchivePath();
+}
+
+void TCustomInstallFile::FetchArchive() {
+  if (!ComesOverTheNet()) return;
+  if (HasOwnArchive()) {
+    DownloadArchive();
+    return;
+  }
+  auto* container = dynamic_cast<TFileContainer*>(Container());
+  if (container && !container->IsArchiveLocal()) container->DownloadArchive();
 }
 
 bool TCustomInstallFile::NetBound(int options) const {
@@ -510,7 +542,14 @@ void TCustomInstallFile::ReadArchiveInfo() {
         "%s cannot perform ReadInfoFromArchive because either no container is assigned or the container is not "
         "TFileContainer",
         {Name()});
-  std::string archive_path = GetArchivePath();
+  std::string archive_path;
+  if (!ComesOverTheNet()) {
+    archive_path = GetArchivePath();
+  } else {
+    archive_path = DownloadedArchive();
+    // Not downloaded yet: the net file list has told size, date and version.
+    if (archive_path.empty()) return;
+  }
   if (Trim(archive_path).empty()) throw IECustomInstallFile(kBlankArchive, {file_name_});
   bool is_private = false;
   TQndrCompress* archive = ArchiveFor(archive_path, is_private);
@@ -598,6 +637,7 @@ void TCustomInstallFile::DoInstall() {
   }
   if (write) {
     TakeRecordedLocalArchive();
+    FetchArchive();
     Extract();
   } else {
     SendUp(ieFileSkipped, this);

@@ -61,16 +61,27 @@ public:
   // overwrite rule, framed by OnBeforeCopy and 1006, 1007 and OnAfterCopy;
   // an excluded file is left out.
   virtual void CopyFile();
-  // Size, date and version from the file's archive member.
+  // Size, date and version from the file's archive member: the archive
+  // the specifier names, or for a file that comes over the net its own or
+  // its container's downloaded archive; nothing is read before that is
+  // there (the net file list gives the three meanwhile).
   virtual void ReadArchiveInfo();
   // Size, date and version from the source file itself.
   virtual void ReadFileInfo();
-  // A file of a container takes its container's location, a file without
-  // one the install's default location.
+  // A file's own location, else its container's, and for a file without
+  // container the install's default location.
   TCustomNetInstallLocation* EffectiveNetLocation() const override;
   // Whether the file comes in an archive of its own over the net: a file
-  // whose overwrite rule compares versions or dates.
+  // with a location of its own, or whose overwrite rule compares versions
+  // or dates.
   bool HasOwnArchive() const;
+  // Whether the distribution brings this file over the net: every file of
+  // a web distribution, the Net files of a traditional one with net.
+  bool ComesOverTheNet() const;
+  // While the file installs, a file that comes over the net is in its own
+  // downloaded archive, else in its container's; otherwise (and before
+  // they are downloaded) the archive the specifier names.
+  std::string GetArchivePath() override;
   // Whether a compression with these options (co... bits) puts the file
   // into a net archive.
   bool NetBound(int options) const;
@@ -171,6 +182,13 @@ protected:
 
 private:
   bool WriteDecision();
+  // The archive the file is read from, when it comes over the net: its
+  // own downloaded one, else its container's downloaded one; empty when
+  // neither is there.
+  std::string DownloadedArchive() const;
+  // Downloads the archive the file is extracted from, when it comes over
+  // the net and that archive is not there yet.
+  void FetchArchive();
   void Extract();
   void AfterCopy();
   void FinishInstall();

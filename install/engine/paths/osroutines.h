@@ -17,10 +17,10 @@ struct WindowsVersion {
 WindowsVersion GetWindowsVersion();
 // The short (8.3) form of path; path itself when the system has none.
 std::string GetShortPath(const std::string& path);
-// A new unique file "bat....tmp" in the temporary folder; deleted again
-// unless keep.
-std::string GetTempBatchFileName(bool keep);
 #endif
+// A new unique file "bat....tmp" in the temporary folder (outside Windows
+// the folder TMPDIR names, else /tmp); deleted again unless keep.
+std::string GetTempBatchFileName(bool keep);
 std::string GetSystemDir();
 std::string GetWindowsDir();
 // The drive of the process's current directory ("C:", or the server and

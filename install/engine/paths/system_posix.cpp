@@ -1,6 +1,9 @@
 // The running system outside Windows (the native build): Linux, with no
 // Windows language setting, folders, shell folders or drives.
+#include <stdlib.h>
 #include <unistd.h>
+
+#include <cstdio>
 
 #include "core/exceptions.h"
 #include "core/install.h"
@@ -18,6 +21,16 @@ std::string GetSystemDir() { throw EAPIRoutines(kNoSystemDirMessage); }
 std::string GetWindowsDir() { throw EAPIRoutines(kNoWindowsDirMessage); }
 
 std::string CurrentDirectoryDrive() { return ""; }
+
+std::string GetTempBatchFileName(bool keep) {
+  const char* folder = std::getenv("TMPDIR");
+  std::string pattern = std::string(folder && *folder ? folder : "/tmp") + "/batXXXXXX.tmp";
+  int file = mkstemps(pattern.data(), 4);
+  if (file < 0) throw EAPIRoutines("Cannot create a temporary file");
+  close(file);
+  if (!keep) std::remove(pattern.c_str());
+  return pattern;
+}
 
 std::string GetSpecialFolderPath(int) { return ""; }
 

@@ -10,6 +10,7 @@
 #include "core/install.h"
 #include "core/launcher.h"
 #include "distribution/distribution.h"
+#include "distribution/downloads.h"
 #include "items/installfile.h"
 #include "screen.h"
 
@@ -85,6 +86,9 @@ void TCustomInstall::RunSequence() {
   // After a reboot request the run ends here, whatever the page answered:
   // the files in use wait for the next start.
   if (reboot_requested) {
+    // The files waiting for the next start are extracted: the downloaded
+    // archives are not needed any more.
+    RemoveDownloadFiles();
     TerminateApplication();
     return;
   }
@@ -109,6 +113,7 @@ void TCustomInstall::EndRun() {
   NotifyGoodInstall();
   CleanupLoader();
   CleanupInstallRecord();
+  RemoveDownloadFiles();
   if (run_automatic_) Shutdown();
   // Terminating only ends the message loop: the programs still start.
   RunAfterInstallFiles();
@@ -124,6 +129,9 @@ void TCustomInstall::ReadArchiveInfo() {
     ShowStatusMessage("Reading file information...");
     try {
       TFileContainer::ReadArchiveInfo();
+      // A net distribution's files that are not here yet: the list tells
+      // their sizes, dates and versions before they are downloaded.
+      if (distribute_type_ != dtTraditional) FetchNetFileList();
     } catch (...) {
       HideStatusMessage();
       throw;
@@ -187,6 +195,9 @@ void TCustomInstall::HandleInstallException(TComponent*, const std::exception& e
   }
   running_ = false;
   aborted_ = true;
+  // Whatever the failure, the run is over: no archive it downloaded is
+  // used again.
+  RemoveDownloadFiles();
   try {
     NotifyBadInstall();
     if (dynamic_cast<const EAIUserAbort*>(&error)) {

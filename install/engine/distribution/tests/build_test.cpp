@@ -6,10 +6,12 @@
 
 #include <filesystem>
 #include <map>
+#include <vector>
 
 #include "archive/tests/archive_fixture.h"
 #include "core/exceptions.h"
 #include "distribution/build.h"
+#include "distribution/tests/distribution_fixture.h"
 #include "items/installfile.h"
 #include "testing/fixtures.h"
 
@@ -157,6 +159,109 @@ TEST_F(DistributionBuild, AFailedBuildLeavesNoDistributionBehind) {
     EXPECT_EQ(error.Message(), "Cannot copy the installation application from " + installer_ + " to " + installer_);
   }
   EXPECT_EQ(fixture::ReadFile(installer_).substr(0, 17), "MZ the installer ");
+}
+
+// A net distribution: the installer's location (127.0.0.1, directory
+// "netdist") and a mirror (directory "mirror") for a file of its own.
+class NetDistributionBuild : public DistributionBuild {
+protected:
+  TCustomInstall* NetEngine(const std::string& type) {
+    LoadMainForm({}, R"(
+TInstallMainForm F {
+  TNetInstallLocation Site {
+    LoginInformation.Hostname = "127.0.0.1"
+    LoginInformation.Directory = "netdist"
+  }
+  TNetInstallLocation Mirror {
+    LoginInformation.Hostname = "127.0.0.1"
+    LoginInformation.Directory = "mirror"
+  }
+  TInstall Install1 {
+    RunAutomatic = False
+    UseLoadingProgram = False
+    DistributeType = )" + type + R"(
+    NetLocation = Site
+  }
+})");
+    local_ = File("IFlocal", "local.txt", 1000);
+    shared_ = File("IFshared", "shared.dll", 3000);
+    shared_->SetNet(true);
+    tool_ = File("IFtool", "tool.exe", 2000);
+    tool_->SetNet(true);
+    tool_->SetOverwriteMode(owVersionDate);
+    guide_ = File("IFguide", "guide.txt", 500);
+    guide_->SetNet(true);
+    guide_->SetNetLocation(static_cast<TCustomNetInstallLocation*>(TCustomInstall::Instance()->Owner()->FindComponent("Mirror")));
+    extra_ = File("IFextra", "extra.txt", 700);
+    extra_->SetNet(true);
+    extra_->SetInclude(false);
+    return TCustomInstall::Instance();
+  }
+  std::string Below(const std::string& folder, const std::string& name) const {
+    return dir_ + kPathDelimiter + "127.0.0.1" + kPathDelimiter + folder + kPathDelimiter + name;
+  }
+  // The names of the members of an archive.
+  static std::vector<std::string> Names(const std::string& archive) {
+    std::vector<std::string> names;
+    for (const auto& [name, member] : fixture::MembersByName(archive)) names.push_back(ExtractFileName(name));
+    return names;
+  }
+
+  TInstallFile *local_ = nullptr, *shared_ = nullptr, *tool_ = nullptr, *guide_ = nullptr, *extra_ = nullptr;
+};
+
+// The Net files go into the archives below the remote root: those without
+// an archive of their own into the installer's (Install1.1), the others
+// each into its own, below its own location's root; the others into
+// files.1. The net file list names every file the build compressed.
+TEST_F(NetDistributionBuild, TheNetFilesGoBelowTheRemoteRootWithTheirList) {
+  TCustomInstall* install = NetEngine("dtTraditionalNet");
+
+  install->Build(installer_, dir_, false);
+
+  EXPECT_EQ(Names(Built("files.1")), std::vector<std::string>{"local.txt"});
+  EXPECT_EQ(Names(Below("netdist", "Install1.1")), (std::vector<std::string>{"extra.txt", "shared.dll"}));
+  EXPECT_EQ(Names(Below("netdist", "IFtool.1")), std::vector<std::string>{"tool.exe"});
+  EXPECT_EQ(Names(Below("mirror", "IFguide.1")), std::vector<std::string>{"guide.txt"});
+  EXPECT_FALSE(std::filesystem::exists(Below("mirror", "filelist.lst")));
+  std::vector<fixture::FileListRecord> records = fixture::ReadFileList(fixture::ReadFile(Below("netdist", "filelist.lst")));
+  std::vector<TInstallFile*> files = {local_, shared_, tool_, guide_, extra_};
+  ASSERT_EQ(records.size(), files.size());
+  for (size_t i = 0; i < files.size(); ++i) {
+    EXPECT_EQ(records[i].name, files[i]->Name());
+    EXPECT_EQ(records[i].size, files[i]->Size()) << files[i]->Name();
+    EXPECT_EQ(records[i].date, files[i]->Date()) << files[i]->Name();
+    EXPECT_GT(records[i].date, 0) << files[i]->Name();
+    EXPECT_EQ(records[i].version, "") << files[i]->Name();
+    EXPECT_TRUE(records[i].padding_zero && records[i].terminated) << files[i]->Name();
+  }
+  EXPECT_EQ(records[1].size, 3000);
+}
+
+// A web distribution brings every file over the net: there is no files.1.
+TEST_F(NetDistributionBuild, AWebDistributionHasNoFilesOne) {
+  TCustomInstall* install = NetEngine("dtWeb");
+
+  install->Build(installer_, dir_, false);
+
+  EXPECT_FALSE(std::filesystem::exists(Built("files.1")));
+  EXPECT_EQ(Names(Below("netdist", "Install1.1")), (std::vector<std::string>{"extra.txt", "local.txt", "shared.dll"}));
+  EXPECT_EQ(fixture::ReadFileList(fixture::ReadFile(Below("netdist", "filelist.lst"))).size(), 5u);
+}
+
+// A net build that fails leaves neither its list nor its net archives.
+TEST_F(NetDistributionBuild, AFailedNetBuildLeavesNoNetArchives) {
+  TCustomInstall* install = NetEngine("dtTraditionalNet");
+  std::filesystem::create_directories(Below("netdist", "filelist.lst"));
+  try {
+    install->Build(installer_, dir_, false);
+    ADD_FAILURE();
+  } catch (const IEInstall& error) {
+    EXPECT_EQ(error.Message(), "Cannot create the file " + Below("netdist", "filelist.lst"));
+  }
+  for (const std::string& archive :
+       {Built("files.1"), Below("netdist", "Install1.1"), Below("netdist", "IFtool.1"), Below("mirror", "IFguide.1")})
+    EXPECT_FALSE(std::filesystem::exists(archive)) << archive;
 }
 
 TEST_F(DistributionBuild, WithoutASearchPathThereIsNoInstallerLibrary) {

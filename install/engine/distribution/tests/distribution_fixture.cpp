@@ -1,6 +1,7 @@
 #include "distribution/tests/distribution_fixture.h"
 
 #include <array>
+#include <cstring>
 #include <stdexcept>
 
 namespace fixture {
@@ -110,6 +111,28 @@ SetupExe SplitSetupExe(const std::string& bytes, bool with_trailer) {
     if (end >= 0 && static_cast<size_t>(end) < header_at) exe.between = bytes.substr(end + 1, header_at - (end + 1));
   }
   return exe;
+}
+
+std::vector<FileListRecord> ReadFileList(const std::string& bytes) {
+  constexpr size_t kRecord = 80;
+  if (bytes.size() < 4) throw std::runtime_error("no count");
+  int32_t count = GetLe(bytes, 0);
+  if (count < 0 || bytes.size() != 4 + kRecord * static_cast<size_t>(count))
+    throw std::runtime_error("the list is not count records long");
+  std::vector<FileListRecord> records;
+  for (int32_t i = 0; i < count; ++i) {
+    std::string record = bytes.substr(4 + kRecord * i, kRecord);
+    FileListRecord read;
+    read.size = GetLe(record, 0);
+    read.padding_zero = GetLe(record, 4) == 0;
+    std::memcpy(&read.date, record.data() + 8, sizeof read.date);
+    std::string name = record.substr(16, 40), version = record.substr(56, 24);
+    read.terminated = name.find('\0') != std::string::npos && version.find('\0') != std::string::npos;
+    read.name = name.substr(0, name.find('\0'));
+    read.version = version.substr(0, version.find('\0'));
+    records.push_back(read);
+  }
+  return records;
 }
 
 }  // namespace fixture

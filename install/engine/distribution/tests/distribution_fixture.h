@@ -4,11 +4,15 @@
 // header's layout table (offset 0: length byte and 14-character marker; 15:
 // zero; 16, 20, 24, 28: int32 first and last offsets of setup.1 and
 // files.1; 32: 24 zero bytes), with the 40 hexadecimal digits of the
-// checksum trailer behind the header.
+// checksum trailer behind the header. And a reader of the net file list
+// "filelist.lst" by its layout table: int32 count, then 80-byte records
+// (offset 0: int32 size; 4: zero; 8: double date; 16: 40 bytes name; 56: 24
+// bytes version; both texts zero-terminated).
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace fixture {
 
@@ -34,5 +38,17 @@ struct SetupExe {
 
 // Raises for a file too short for its header (and trailer).
 SetupExe SplitSetupExe(const std::string& bytes, bool with_trailer);
+
+struct FileListRecord {
+  int32_t size = 0;
+  bool padding_zero = false;  // bytes 4 to 7
+  double date = 0;
+  std::string name, version;
+  bool terminated = false;  // both texts end inside their fields
+};
+
+// The records of a net file list; raises when the bytes are not count
+// records long.
+std::vector<FileListRecord> ReadFileList(const std::string& bytes);
 
 }  // namespace fixture

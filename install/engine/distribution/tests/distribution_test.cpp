@@ -193,12 +193,47 @@ TEST_F(DistributionFiles, TheNetFileListIsReadRecordByRecord) {
   EXPECT_EQ(records[1].name, std::string(39, 'N'));
   EXPECT_EQ(records[1].version, "12345678901234567890");
 
-  std::string short_list = Write("short.lst", Int32Bytes(2) + Record(1, 1, "IFa", "1"));
+  // A list that ends before its count says, a negative count, and a name or
+  // a version that runs to the end of its field: reading on would go past
+  // the record.
+  struct Case {
+    const char* what;
+    std::string bytes;
+  } cases[] = {
+      {"a short list", Int32Bytes(2) + Record(1, 1, "IFa", "1")},
+      {"a short record", Int32Bytes(1) + Record(1, 1, "IFa", "1").substr(0, 79)},
+      {"a negative count", Int32Bytes(-1) + Record(1, 1, "IFa", "1")},
+      {"a name without terminator", Int32Bytes(1) + Record(1, 1, std::string(40, 'N'), "1")},
+      {"a version without terminator", Int32Bytes(1) + Record(1, 1, "IFa", std::string(24, '9'))},
+      {"no count", "\x01\x00"},
+  };
+  for (const Case& c : cases) {
+    std::string path = Write("damaged.lst", c.bytes);
+    try {
+      ReadNetFileList(path);
+      ADD_FAILURE() << c.what << " was read";
+    } catch (const IEInstall& error) {
+      EXPECT_EQ(error.Message(), "Cannot read the remote list of files: " + path) << c.what;
+    }
+  }
+}
+
+// The build's list: the count, then the records in order; a name longer
+// than a record holds is cut to 39 characters, a version to 20.
+TEST_F(DistributionFiles, TheNetFileListIsWrittenRecordByRecord) {
+  std::string path = Path("filelist.lst");
+  SaveNetFileList(path, {{1234, 38000.5, "IFviewer_exe", "5.20.0.1"},
+                         {7, 0.25, std::string(45, 'L'), "1234567890123456789012345"}});
+  EXPECT_EQ(Read("filelist.lst"), Int32Bytes(2) + Record(1234, 38000.5, "IFviewer_exe", "5.20.0.1") +
+                                      Record(7, 0.25, std::string(39, 'L'), "12345678901234567890"));
+  SaveNetFileList(path, {});
+  EXPECT_EQ(Read("filelist.lst"), Int32Bytes(0));
+  std::string folder_path = Path("no such folder") + kPathDelimiter + "filelist.lst";
   try {
-    ReadNetFileList(short_list);
-    FAIL() << "a short list was read";
+    SaveNetFileList(folder_path, {});
+    FAIL() << "a list was written into a missing folder";
   } catch (const IEInstall& error) {
-    EXPECT_EQ(error.Message(), "Cannot read the remote list of files: " + short_list);
+    EXPECT_EQ(error.Message(), "Cannot create the file " + folder_path);
   }
 }
 
@@ -217,6 +252,11 @@ TEST_F(FileListRecords, TheFileOfThatNameTakesSizeDateAndVersion) {
   ApplyFileListRecord("IFnobody", "1.0", 99, 1.0);
   EXPECT_EQ(first->Size(), 1234);
   EXPECT_EQ(second->Size(), 0);
+  // A name the record cut to 39 characters finds its file.
+  auto* long_named = New<TInstallFile>(owner_);
+  long_named->SetName("IF" + std::string(43, 'x'));
+  ApplyFileListRecord(long_named->Name().substr(0, 39), "2.0", 55, 2.0);
+  EXPECT_EQ(long_named->Size(), 55);
 }
 
 }  // namespace

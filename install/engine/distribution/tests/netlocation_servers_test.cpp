@@ -1,26 +1,25 @@
 // Downloads through the system's internet library from real servers on
-// loopback: Python's HTTP file server and pyftpdlib's FTP server, each
-// started by the test on its protocol's default port (the only ports the
-// library reaches here) and stopped again on every path. Tests that bind a
-// default port hold a ctest lock, so no two of them run at once.
+// loopback: Python's HTTP file server and pyftpdlib's FTP server (netpeer.h),
+// each started by the test on its protocol's default port (the only ports
+// the library reaches here) and stopped again on every path. Tests that bind
+// a default port hold a ctest lock, so no two of them run at once.
 #include <windows.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
-#include <thread>
 #include <tuple>
 
 #include "distribution/distribution.h"
 #include "distribution/netlocation.h"
 #include "items/installfile.h"
+#include "netpeer.h"
+#include "paths/registry.h"
 #include "testing/fixtures.h"
 
 namespace install_test {
@@ -32,8 +31,11 @@ using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
-constexpr const char* kLoopback = "127.0.0.1";
-constexpr auto kPeerWait = std::chrono::seconds(20);
+using netpeer::kLoopback;
+using netpeer::NetPeer;
+using netpeer::ReadWholeFile;
+
+const char* const kInternetSettings = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 
 // Text of n bytes that differs from block to block.
 std::string Pattern(size_t n) {
@@ -41,76 +43,6 @@ std::string Pattern(size_t n) {
   for (size_t i = 0; i < n; ++i) text[i] = static_cast<char>('a' + (i * 7 + i / 8192) % 26);
   return text;
 }
-
-std::string ReadWholeFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// netpeer.py run as a Linux program (Wine starts those too), serving
-// unix_dir/served. Wine hands a Linux program neither pipes nor a process
-// handle that could end it, so the two talk through files in unix_dir: the
-// server writes its state into "peer-status" ("ready", "unavailable:
-// <reason>", "stopped") and stops when "peer-stop" appears, or when this
-// process (its Linux process id, read from Wine's view of /proc) has ended,
-// so a crashed test leaves no server behind.
-class NetPeer {
-public:
-  NetPeer(const std::string& kind, const std::string& unix_dir, int port)
-      : status_(WindowsPath(unix_dir + "/peer-status")), stop_(WindowsPath(unix_dir + "/peer-stop")) {
-    std::string owner = ReadWholeFile(WindowsPath("/proc/self/stat"));
-    owner = owner.substr(0, owner.find(' '));
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    std::string command = std::string("/usr/bin/python3 ") + NETPEER_SCRIPT + " " + kind + " " + unix_dir +
-                          "/served " + kLoopback + " " + std::to_string(port) + " " + unix_dir + "/peer-status " +
-                          unix_dir + "/peer-stop " + owner;
-    PROCESS_INFORMATION process{};
-    started_ = !owner.empty() && CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                                nullptr, &startup, &process);
-    if (!started_) return;
-    // A Linux program's process can't be waited for or ended through these.
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    state_ = AwaitStatus([](const std::string& status) { return !status.empty(); });
-  }
-
-  ~NetPeer() {
-    if (Ready()) {
-      std::ofstream(stop_) << "stop";
-      AwaitStatus([](const std::string& status) { return status == "stopped"; });
-    }
-  }
-  NetPeer(const NetPeer&) = delete;
-  NetPeer& operator=(const NetPeer&) = delete;
-
-  bool Ready() const { return state_ == "ready"; }
-  bool PortTaken() const { return state_.rfind("unavailable:", 0) == 0; }
-  std::string State() const {
-    if (!started_) return "python3 could not be started";
-    return state_.empty() ? "the server did not answer" : state_;
-  }
-
-  static std::filesystem::path WindowsPath(const std::string& unix_path) { return "Z:" + unix_path; }
-
-private:
-  // The status file's text once done(text), or what it held at the deadline.
-  std::string AwaitStatus(bool (*done)(const std::string&)) const {
-    auto deadline = std::chrono::steady_clock::now() + kPeerWait;
-    std::string status;
-    while (std::chrono::steady_clock::now() < deadline) {
-      status = ReadWholeFile(status_);
-      if (done(status)) break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return status;
-  }
-
-  std::filesystem::path status_;
-  std::filesystem::path stop_;
-  bool started_ = false;
-  std::string state_;
-};
 
 // What a location reported, in order.
 struct Report {
@@ -134,7 +66,7 @@ protected:
     std::filesystem::remove_all(work_);
     std::filesystem::create_directories(work_ / "served");
     std::filesystem::create_directories(work_ / "local");
-    peer_ = std::make_unique<NetPeer>(kind_, unix_dir, port_);
+    peer_ = std::make_unique<NetPeer>(kind_, unix_dir + "/served", unix_dir, port_);
     if (peer_->PortTaken()) GTEST_SKIP() << "port " << port_ << " can't be bound: " << peer_->State();
     ASSERT_TRUE(peer_->Ready()) << peer_->State();
   }
@@ -189,6 +121,34 @@ protected:
       return error.Message();
     }
     return "";
+  }
+
+  // A server that ends the transfer early, or stops sending, is a read
+  // failure over either protocol: over HTTP the body is shorter than the
+  // length the server announced, over FTP the server answers the transfer
+  // with 426; the system's receive time-out (here 1.5 seconds) bounds the
+  // wait for a block. The location stays usable for the next download.
+  void ExpectTransfersThatEndEarlyToFail(TInternetProtocol protocol) {
+    UsePrivateRegistry();
+    WriteRegistryInteger(hkCurrentUser, kInternetSettings, "ReceiveTimeout", 1500);
+    Serve("cut.1", Pattern(40000));
+    Serve("stall.1", Pattern(40000));
+    Serve("whole.1", Pattern(40000));
+    peer_->Misbehave("cut.1", "cut");
+    peer_->Misbehave("stall.1", "stall");
+    TNetInstallLocation* location = Location(protocol, "");
+    struct Case {
+      const char* remote;
+      const char* error_name;
+    } cases[] = {{"cut.1", "ERROR_INTERNET_CONNECTION_ABORTED"}, {"stall.1", "ERROR_INTERNET_TIMEOUT"}};
+    for (const Case& c : cases) {
+      std::string message = FailureOf<ENIL_ReadFile>(location, c.remote, Local(c.remote));
+      EXPECT_THAT(message, StartsWith(std::string("Could not read from file ") + c.remote +
+                                      " on the server. Error message " + c.error_name + ". Server 127.0.0.1. "))
+          << c.remote;
+    }
+    location->Download("whole.1", Local("whole.1"));
+    EXPECT_EQ(ReadWholeFile(Local("whole.1")), Pattern(40000));
   }
 
   std::string kind_;
@@ -315,6 +275,18 @@ TEST_F(HttpDownload, AHostWithoutServerRefusesTheRequest) {
             "Cannot send request for file files.1 to the server. Error message ERROR_INTERNET_CANNOT_CONNECT. "
             "Server 127.0.0.254. Response from server ");
   EXPECT_FALSE(std::filesystem::exists(Local("files.1")));
+}
+
+TEST_F(HttpDownload, ATransferThatEndsEarlyFails) {
+  ExpectTransfersThatEndEarlyToFail(ipHTTP);
+  EXPECT_EQ(peer_->Requests(), (std::vector<std::string>{"cut.1", "stall.1", "whole.1"}));
+}
+
+TEST_F(FtpDownload, ATransferThatEndsEarlyFails) {
+  ExpectTransfersThatEndEarlyToFail(ipFTP);
+  // The server's answer to the broken transfer is in the message.
+  EXPECT_THAT(FailureOf<ENIL_ReadFile>(Location(ipFTP, "", "Again"), "cut.1", Local("again.1")),
+              HasSubstr("Response from server 426 "));
 }
 
 // The installer's own location gives the list of a net distribution's

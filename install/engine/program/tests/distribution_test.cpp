@@ -19,6 +19,7 @@
 #include "distribution/tests/distribution_fixture.h"
 #include "installer_user.h"
 #include "product.h"
+#include "vendor_and_user.h"
 
 namespace {
 
@@ -26,79 +27,7 @@ namespace fs = std::filesystem;
 using installer_user::Outcome;
 using product::BesideTheTest;
 
-class Distribution : public ::testing::Test {
-protected:
-  void SetUp() override {
-    stage_ = vendor_.path();
-    dist_ = stage_ / "dist";
-    fs::copy_file(BesideTheTest("install.exe"), stage_ / "install.exe");
-    files_ = product::Files();
-    for (const product::File& file : files_) {
-      fs::create_directories((stage_ / file.name).parent_path());
-      fixture::WriteFile(stage_ / file.name, file.data);
-    }
-    // The development environment's library search path: the folder of
-    // this test, where the build put the loader and its marker.
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\TORV\\Q32V52", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &key, nullptr),
-              ERROR_SUCCESS);
-    std::string library = BesideTheTest("").string();
-    RegSetValueExA(key, "SearchPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(library.c_str()),
-                   static_cast<DWORD>(library.size() + 1));
-    RegCloseKey(key);
-  }
-  // install.exe -b with this BUILD.INF, run in the vendor's folder.
-  Outcome Build(const std::string& build_inf) {
-    fixture::WriteFile(stage_ / "BUILD.INF", build_inf);
-    Outcome outcome = installer_user::RunInstaller("\"" + (stage_ / "install.exe").string() + "\" -b", stage_.string());
-    EXPECT_TRUE(outcome.exited);
-    return outcome;
-  }
-  void BuildTheDistribution() {
-    Outcome outcome = Build(dist_.string() + "\r\n");
-    ASSERT_EQ(outcome.box_text, "");
-    ASSERT_EQ(outcome.exit_code, 0u);
-  }
-  // A user runs setup_exe with arguments; the loader's temporary folder is
-  // one of the test's own.
-  Outcome RunSetup(const fs::path& setup_exe, const std::string& arguments = "") {
-    char previous[MAX_PATH] = {};
-    bool had_tmp = GetEnvironmentVariableA("TMP", previous, sizeof previous) > 0;
-    SetEnvironmentVariableA("TMP", user_temp_.path().string().c_str());
-    Outcome outcome = installer_user::RunInstaller("\"" + setup_exe.string() + "\" " + arguments);
-    SetEnvironmentVariableA("TMP", had_tmp ? previous : nullptr);
-    EXPECT_TRUE(outcome.exited);
-    return outcome;
-  }
-  // The install records whose installer ran from the user's temporary
-  // folder.
-  std::vector<std::string> RecordsOfTheLoadersInstaller() const {
-    std::vector<std::string> records;
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\ZUV\\Install", 0, KEY_READ, &key) != ERROR_SUCCESS) return records;
-    char name[256];
-    for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i) {
-      std::string path = product::RegistryText(key, name, "Path");
-      if (path.rfind(user_temp_.path().string(), 0) == 0) records.push_back(name);
-    }
-    RegCloseKey(key);
-    return records;
-  }
-  // What the loaders left in the user's temporary folder: nothing of theirs.
-  std::vector<std::string> LoaderFolders() const {
-    std::vector<std::string> folders;
-    for (const fs::directory_entry& entry : fs::directory_iterator(user_temp_.path()))
-      if (entry.is_directory() && entry.path().filename().string().rfind("stp", 0) == 0)
-        folders.push_back(entry.path().filename().string());
-    return folders;
-  }
-  bool Built(const char* name) const { return fs::exists(dist_ / name); }
-
-  fixture::TempDir vendor_, user_temp_;
-  fs::path stage_, dist_;
-  std::vector<product::File> files_;
-};
+using Distribution = VendorAndUser;
 
 TEST_F(Distribution, TheBuildMakesASelfExtractingSetupFromBuildInf) {
   BuildTheDistribution();
