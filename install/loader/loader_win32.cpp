@@ -17,6 +17,7 @@
 #include "archive/qndr_compress.h"
 #include "core/commandline.h"
 #include "core/support.h"
+#include "paths/filesystem.h"
 #include "setup_file.h"
 #include "sysutils.h"
 
@@ -118,7 +119,7 @@ DWORD RunInstaller(const std::string& installer, const std::vector<std::string>&
   PROCESS_INFORMATION process{};
   if (!CreateProcessA(installer.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                       &process))
-    throw std::runtime_error("Setup cannot start " + installer + ".");
+    throw std::runtime_error("Setup cannot start " + installer + ": " + install::SystemErrorMessage(GetLastError()));
   WaitForSingleObject(process.hProcess, INFINITE);
   DWORD exit_code = 1;
   GetExitCodeProcess(process.hProcess, &exit_code);

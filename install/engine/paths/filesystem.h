@@ -34,6 +34,9 @@ void SetFileAttributesFromSet(const std::string& path, TQndrFileAttributesSet at
 void GetFileAttributesSet(const std::string& path, TQndrFileAttributesSet& attributes);
 // String resource id of the library, or empty when either is missing.
 std::string LoadStringFromModule(const std::string& library_name, uint32_t id);
+// The system's own text for an error code (GetLastError), without its
+// line end; empty for a code the system has no text for.
+std::string SystemErrorMessage(uint32_t code);
 #endif
 
 // The path itself when it is an existing directory, else the nearest such

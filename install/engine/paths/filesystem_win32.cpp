@@ -8,10 +8,7 @@
 
 namespace install {
 
-namespace {
-
-// The system's own text for an error code.
-std::string SystemErrorMessage(DWORD code) {
+std::string SystemErrorMessage(uint32_t code) {
   char* text = nullptr;
   DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                     FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -21,8 +18,6 @@ std::string SystemErrorMessage(DWORD code) {
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
   return message;
 }
-
-}  // namespace
 
 void SetFileAttributesFromSet(const std::string& path, TQndrFileAttributesSet attributes) {
   if (!SetFileAttributesA(path.c_str(), WindowsFileAttributes(attributes)))
