@@ -75,7 +75,7 @@ step "Build the Windows programs"
 export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-3}"
 [ -f "build/$build/build.ninja" ] || cmake --preset "$build" >/dev/null
 cmake --build --preset "$build" --target install_program install_loader dmwclient polyprobe pagerwire tipcaster \
-  product_files demo_updater_standin demo_uninstall_standin demo_user demo_shortcuts | tail -n 1
+  product_files demo_updater_standin demo_uninstall_standin demo_user demo_shortcuts keep_desktop | tail -n 1
 
 step "Fresh Wine prefix $WINEPREFIX"
 rm -rf "$demo"
@@ -84,6 +84,8 @@ mkdir -p "$demo"
 "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 wineserver -w
 wineserver -p
+# Wine's desktop stays up between the programs (testing/wine_desktop).
+"$wine" "$bin/keep_desktop.exe" >/dev/null 2>&1 &
 
 step "Stage the vendor's build folder $stage"
 mkdir -p "$stage/Bin" "$stage/Redist"
