@@ -24,6 +24,11 @@ cd "$(dirname "$0")/.."
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 fi
+# Wine's programs run without address-space randomisation where the system
+# allows it, as in the tests (cmake/wine-run.in says why).
+if [ -z "${NETMON_FIXED_ADDRESSES:-}" ] && setarch "$(uname -m)" -R true 2>/dev/null; then
+  NETMON_FIXED_ADDRESSES=1 exec setarch "$(uname -m)" -R "$0" "$@"
+fi
 
 # The product is the i686 build; where this machine runs no 32-bit program,
 # the demo shows the same programs built for x86_64.
