@@ -377,7 +377,7 @@ void TCustomNetInstallLocation::Download(const std::string& remote_name, const s
   // The server's answer to the transfer tells whether it sent the whole
   // file: a transfer it broke off ends like a whole one on this side.
   if (login_information_.Protocol() == ipFTP && !DownloadAborted() && LastResponseText().rfind('2', 0) != 0)
-    RaiseTransferBrokenOff();
+    RaiseReadFailure(kErrorConnectionAborted);
   Fire(on_after_download_, this, DownloadAborted());
 }
 
@@ -389,8 +389,8 @@ void TCustomNetInstallLocation::DropConnectionOfAReadGivenUp() {
   in_ftp_directory_ = false;
 }
 
-void TCustomNetInstallLocation::RaiseTransferBrokenOff() {
-  wininet::SetLastErrorCode(kErrorConnectionAborted);
+void TCustomNetInstallLocation::RaiseReadFailure(uint32_t error) {
+  wininet::SetLastErrorCode(error);
   RaiseNIL<ENIL_ReadFile>("Could not read from file %s on the server", {remote_file_name_});
 }
 
@@ -461,15 +461,9 @@ uint32_t TCustomNetInstallLocation::ReadBlock(char* block, uint32_t size) {
     bool cancelled = DownloadAborted();
     if (cancelled || std::chrono::steady_clock::now() >= deadline) read_given_up_ = true;
     if (cancelled) return 0;
-    if (read_given_up_) {
-      wininet::SetLastErrorCode(kErrorTimeout);
-      RaiseNIL<ENIL_ReadFile>("Could not read from file %s on the server", {remote_file_name_});
-    }
+    if (read_given_up_) RaiseReadFailure(kErrorTimeout);
   }
-  if (!read.Succeeded()) {
-    wininet::SetLastErrorCode(read.Error());
-    RaiseNIL<ENIL_ReadFile>("Could not read from file %s on the server", {remote_file_name_});
-  }
+  if (!read.Succeeded()) RaiseReadFailure(read.Error());
   std::memcpy(block, read.Block(), read.Read());
   return read.Read();
 }
@@ -497,7 +491,7 @@ void TCustomNetInstallLocation::ReceiveFile() {
   if (DownloadAborted()) return;
   if (total == 0) RaiseNIL<ENIL_FileNotFound>("Could not find the file %s on the server", {remote_file_name_});
   // Fewer bytes than the server announced: the connection ended early.
-  if (http && size > 0 && total < size) RaiseTransferBrokenOff();
+  if (http && size > 0 && total < size) RaiseReadFailure(kErrorConnectionAborted);
 }
 
 // The global list and state.

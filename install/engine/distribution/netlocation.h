@@ -219,8 +219,9 @@ private:
   // A read given up on (cancelled or timed out) still holds the connection:
   // it is closed, so that the next download connects anew.
   void DropConnectionOfAReadGivenUp();
-  // Raises ENIL_ReadFile for a transfer that ended before the whole file.
-  [[noreturn]] void RaiseTransferBrokenOff();
+  // Raises ENIL_ReadFile for the remote file, with error as the internet
+  // library's last error (the reason the message names).
+  [[noreturn]] void RaiseReadFailure(uint32_t error);
   void FreeInternetLibrary();
 
   bool library_loaded_ = false;

@@ -282,10 +282,12 @@ void TInstallFile::Reflect() {
 
 // The build
 
+TFileContainer* TCustomInstallFile::FileContainer() const { return dynamic_cast<TFileContainer*>(Container()); }
+
 TCustomNetInstallLocation* TCustomInstallFile::EffectiveNetLocation() const {
   if (NetLocation()) return NetLocation();
   if (!Container()) return DefaultLocation();
-  auto* container = dynamic_cast<TFileContainer*>(Container());
+  TFileContainer* container = FileContainer();
   return container ? container->EffectiveNetLocation() : nullptr;
 }
 
@@ -301,7 +303,7 @@ bool TCustomInstallFile::ComesOverTheNet() const {
 
 std::string TCustomInstallFile::DownloadedArchive() const {
   if (HasOwnArchive() && IsArchiveLocal()) return LocalArchive();
-  auto* container = dynamic_cast<TFileContainer*>(Container());
+  TFileContainer* container = FileContainer();
   return container && container->IsArchiveLocal() ? container->LocalArchive() : std::string();
 }
 
@@ -319,7 +321,7 @@ void TCustomInstallFile::FetchArchive() {
     DownloadArchive();
     return;
   }
-  auto* container = dynamic_cast<TFileContainer*>(Container());
+  TFileContainer* container = FileContainer();
   if (container && !container->IsArchiveLocal()) container->DownloadArchive();
 }
 

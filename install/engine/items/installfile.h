@@ -182,6 +182,8 @@ protected:
 
 private:
   bool WriteDecision();
+  // The file's container when it is a file container, else none.
+  TFileContainer* FileContainer() const;
   // The archive the file is read from, when it comes over the net: its
   // own downloaded one, else its container's downloaded one; empty when
   // neither is there.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "items/shelllinks.h"
+#include "paths/filesystem.h"
 
 namespace install {
 
@@ -23,14 +24,8 @@ constexpr int kLinkFileNameBuffer = MAX_PATH;
 
 // The system's text for a COM result.
 std::string ResultMessage(HRESULT result) {
-  char* text = nullptr;
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                    FORMAT_MESSAGE_IGNORE_INSERTS,
-                                nullptr, static_cast<DWORD>(result), 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string message = length ? std::string(text, length) : "";
-  if (text) LocalFree(text);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
-    message.pop_back();
+  std::string message = SystemErrorMessage(static_cast<uint32_t>(result));
+  while (!message.empty() && message.back() == ' ') message.pop_back();
   return message.empty() ? forms::Format("COM error %x", {int64_t{static_cast<uint32_t>(result)}}) : message;
 }
 
