@@ -396,12 +396,30 @@ void LockedListUnlock(LockedList *list) {
   if (list) RecursiveLockRelease(list->lock);
 }
 
-void LockedListFree(LockedList *list) {
-  if (!list) return;
+Collection *LockedListHold(LockedList *list) {
+  Collection *items = LockedListLock(list);
+  if (items) list->references.fetch_add(1);
+  return items;
+}
+
+// Frees the list when its last reference goes, once a thread that has
+// locked it (without a hold) lets go.
+static void DropReference(LockedList *list) {
+  if (list->references.fetch_sub(1) != 1) return;
   RecursiveLockTake(list->lock);
   list->closing.store(1);
   RecursiveLockRelease(list->lock);
   RecursiveLockFree(list->lock);
   _Co_Free(list->items);
   delete list;
+}
+
+void LockedListLetGo(LockedList *list) {
+  if (!list) return;
+  RecursiveLockRelease(list->lock);
+  DropReference(list);
+}
+
+void LockedListFree(LockedList *list) {
+  if (list) DropReference(list);
 }
