@@ -396,9 +396,14 @@ void LockedListUnlock(LockedList *list) {
   if (list) RecursiveLockRelease(list->lock);
 }
 
+// The reference is taken before the lock: an owner that frees the list
+// while this thread waits for the lock, or has just got it, leaves the
+// free to this hold's LockedListLetGo.
 Collection *LockedListHold(LockedList *list) {
+  if (!list) return nullptr;
+  list->references.fetch_add(1);
   Collection *items = LockedListLock(list);
-  if (items) list->references.fetch_add(1);
+  if (!items) list->references.fetch_sub(1);  // closing: no hold was taken
   return items;
 }
 
