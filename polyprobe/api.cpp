@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "checks.h"
 #include "engine.h"
@@ -35,6 +36,8 @@ struct MonitorHandle {
 
 namespace {
 
+constexpr int kCheckListCapacity = 10;
+constexpr int kCheckListStep = 10;
 constexpr int kMinimumInterval = 1000;
 constexpr int kDefaultTimeout = 250;
 constexpr int kSnmpSamples = 5;
@@ -99,7 +102,7 @@ MonitorHandle *_pqmInit(const char *descriptionPath, int snmp) {
   auto *handle = new (std::nothrow) MonitorHandle{};
   if (!handle) return nullptr;
   handle->snmp = snmp;
-  handle->checks = LockedListCreate(10, 10, CheckFree);
+  handle->checks = LockedListCreate(kCheckListCapacity, kCheckListStep, CheckFree);
   handle->protocols = ProtocolListCreate(nullptr);
   if (handle->checks && handle->protocols)
     handle->engine = ProbeStart(handle->checks, handle->protocols);
@@ -195,16 +198,29 @@ void _pqmSetParam(MonitorHandle *handle, int id, const char *param) {
   });
 }
 
+// Deleted and cleared checks are taken out under the check list's lock and
+// freed after it is released: a host thread holding a check's replies may
+// wait for the check list meanwhile.
 void _pqmDelete(MonitorHandle *handle, int id) {
   if (!handle) return;
-  ListGuard guard(handle->checks);
-  if (CheckItem *check = CheckFind(guard.items, id)) _Co_DelItem(guard.items, check);
+  CheckItem *check;
+  {
+    ListGuard guard(handle->checks);
+    check = CheckFind(guard.items, id);
+    if (check) _Co_RemoveItem(guard.items, _Co_FindItem(guard.items, check));
+  }
+  CheckFree(check);
 }
 
 void _pqmClear(MonitorHandle *handle) {
   if (!handle) return;
-  ListGuard guard(handle->checks);
-  _Co_Clear(guard.items);
+  Collection *taken = _Co_Create(kCheckListCapacity, kCheckListStep, CheckFree);
+  if (!taken) return;  // out of memory: the checks stay
+  {
+    ListGuard guard(handle->checks);
+    if (guard.items) std::swap(*guard.items, *taken);
+  }
+  _Co_Free(taken);
 }
 
 void _pqmSetCheckMode(MonitorHandle *handle) {
@@ -238,9 +254,12 @@ int _pqmGet(MonitorHandle *handle, int id, CheckResult *out) {
   return 1;
 }
 
+// The host's bracket holds the reply list: a check deleted or cleared
+// meanwhile (on any thread, the host's own too), or a closed handle, leaves
+// its reply list to be freed when the bracket ends.
 int _pqmLockResult(CheckResult *result) {
   if (!result || !result->replies) return -1;
-  Collection *items = LockedListLock(static_cast<LockedList *>(result->replies));
+  Collection *items = LockedListHold(static_cast<LockedList *>(result->replies));
   return items ? items->Count : -1;
 }
 
@@ -268,7 +287,7 @@ void _pqmGetResultStr(CheckResult *result, int index, char *out, unsigned length
 }
 
 void _pqmUnlockResult(CheckResult *result) {
-  if (result && result->replies) LockedListUnlock(static_cast<LockedList *>(result->replies));
+  if (result && result->replies) LockedListLetGo(static_cast<LockedList *>(result->replies));
 }
 
 int _pqmProtocolCount(MonitorHandle *handle) {

@@ -30,7 +30,9 @@ struct CheckItem {
   int32_t sampleIndex;
   int32_t *sampleBuffer;  // `samples` entries; -1 a failed sample
   uint8_t status;
-  LockedList *replies;  // null unless the check keeps reply data
+  // Null unless the check keeps reply data; a host's bracket on it
+  // (_pqmLockResult) keeps it past the check until the bracket ends.
+  LockedList *replies;
   Collection *heldWrites;  // of the reply list, waiting for its lock; null when none
 };
 

@@ -52,6 +52,7 @@ struct PendingRequest {
   uint8_t watchedForRead;   // in the receiver's current select sets
   uint8_t watchedForWrite;
   uint8_t recorded;  // its outcome is in; it only waits to be freed
+  uint8_t judged;    // the matcher has seen the bytes stored so far
   // Its reply is stored with the check; not for a protocol whose handler
   // writes the check's replies itself.
   uint8_t storesReply;
@@ -147,6 +148,15 @@ bool NeedsNoReply(const PendingRequest *request) {
   return request->minimumReply <= 0 && request->done && request->state == kSent;
 }
 
+// Whether the matcher accepts the request's bytes; bytes already judged
+// are not judged again: a matcher may act on what it reads (the SNMP GET
+// handler cuts a rejected object id from the check's parameter).
+bool AcceptsNewBytes(ProbeEngine *engine, PendingRequest *request) {
+  if (request->judged) return false;
+  request->judged = 1;
+  return Matches(engine, request, request->reply(), request->received);
+}
+
 // Judges one request; true when it has ended and may be freed.
 bool Judge(ProbeEngine *engine, PendingRequest *request, uint32_t now) {
   if (request->recorded) return true;
@@ -162,8 +172,7 @@ bool Judge(ProbeEngine *engine, PendingRequest *request, uint32_t now) {
   int elapsed = static_cast<int>(request->replyTick - request->startTick);
   if (NeedsNoReply(request)) {
     Record(engine, request, elapsed, kStatusGood);
-  } else if (request->received >= request->minimumReply &&
-             Matches(engine, request, request->reply(), request->received)) {
+  } else if (request->received >= request->minimumReply && AcceptsNewBytes(engine, request)) {
     Record(engine, request, elapsed, kStatusGood);
   } else if (request->done) {
     // The connection ended before an accepted reply.
@@ -447,6 +456,7 @@ void AppendData(PendingRequest *request, const unsigned char *data, int length, 
   std::memcpy(request->reply() + request->received, data, static_cast<size_t>(stored));
   request->received += stored;
   request->replyTick = tick;
+  request->judged = 0;
 }
 
 // The request an ICMP datagram belongs to: the first one whose matcher

@@ -396,12 +396,35 @@ void LockedListUnlock(LockedList *list) {
   if (list) RecursiveLockRelease(list->lock);
 }
 
-void LockedListFree(LockedList *list) {
-  if (!list) return;
+// The reference is taken before the lock: an owner that frees the list
+// while this thread waits for the lock, or has just got it, leaves the
+// free to this hold's LockedListLetGo.
+Collection *LockedListHold(LockedList *list) {
+  if (!list) return nullptr;
+  list->references.fetch_add(1);
+  Collection *items = LockedListLock(list);
+  if (!items) list->references.fetch_sub(1);  // closing: no hold was taken
+  return items;
+}
+
+// Frees the list when its last reference goes, once a thread that has
+// locked it (without a hold) lets go.
+static void DropReference(LockedList *list) {
+  if (list->references.fetch_sub(1) != 1) return;
   RecursiveLockTake(list->lock);
   list->closing.store(1);
   RecursiveLockRelease(list->lock);
   RecursiveLockFree(list->lock);
   _Co_Free(list->items);
   delete list;
+}
+
+void LockedListLetGo(LockedList *list) {
+  if (!list) return;
+  RecursiveLockRelease(list->lock);
+  DropReference(list);
+}
+
+void LockedListFree(LockedList *list) {
+  if (list) DropReference(list);
 }

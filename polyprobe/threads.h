@@ -74,6 +74,8 @@ struct LockedList {
   Collection *items = nullptr;
   RecursiveLock *lock = nullptr;
   std::atomic<int> closing{0};
+  // The owner's reference and one for each LockedListHold not yet let go.
+  std::atomic<int> references{1};
 };
 LockedList *LockedListCreate(int capacity, int step, CoFreeFunc freeItem);
 // Takes the lock and gives the collection; null (and no lock held) while
@@ -83,6 +85,14 @@ Collection *LockedListLock(LockedList *list);
 // thread holds the list.
 Collection *LockedListTryLock(LockedList *list);
 void LockedListUnlock(LockedList *list);
+// Takes the lock as LockedListLock does and keeps the list, even when its
+// owner frees it meanwhile, until the matching LockedListLetGo: so the
+// holder's reads and its release stay valid whoever frees the list.
+Collection *LockedListHold(LockedList *list);
+// Releases a hold; the last reference to go frees the list.
+void LockedListLetGo(LockedList *list);
+// The owner gives the list up: it is freed now, or by the last
+// LockedListLetGo while it is held. Never waits for a holder.
 void LockedListFree(LockedList *list);
 
 // Holds a LockedList's lock for a scope; `items` is null when the list is

@@ -304,6 +304,86 @@ TEST_F(Engine, OtherCallsGoOnWhileAHostHoldsTheReplies) {
   }));
 }
 
+// Ways a host removes a check whose replies it may be holding.
+struct Removal {
+  const char *name;
+  void (*remove)(const PolyprobeApi &api, MonitorHandle *handle, int id);
+  bool closesHandle;
+};
+const Removal kRemovals[] = {
+    {"delete", [](const PolyprobeApi &api, MonitorHandle *handle, int id) { api._pqmDelete(handle, id); }, false},
+    {"clear", [](const PolyprobeApi &api, MonitorHandle *handle, int) { api._pqmClear(handle); }, false},
+    {"close", [](const PolyprobeApi &api, MonitorHandle *handle, int) { api._pqmClose(handle); }, true},
+};
+
+class HeldReplies : public Engine {
+ protected:
+  // A handle with a check whose stored reply is the banner's.
+  void OpenWithStoredReply() {
+    handle = Open(PeerServices());
+    ASSERT_NE(handle, nullptr);
+    id = api._pqmAddEx(handle, "127.0.0.1", "Banner", reinterpret_cast<const char *>(-1), 60000, 2000, 1);
+    result = Finished(handle, id);
+    ASSERT_EQ(result.status, PQM_STATUS_GOOD);
+  }
+  std::string FirstReply() {
+    char data[16] = "";
+    api._pqmGetResultData(&result, 0, data, sizeof data);
+    return std::string(data, 7);
+  }
+  // Closes the handle unless the removal did.
+  void CloseAfter(const Removal &removal) {
+    if (removal.closesHandle) handles.clear();
+    CloseHandles();
+  }
+
+  const std::string stored{"\3\0\0\0" "220", 7};
+  MonitorHandle *handle = nullptr;
+  int id = 0;
+  CheckResult result{};
+};
+
+// Another host thread removes the check while this one holds its replies
+// and calls an export that takes the check list: neither waits for the
+// other.
+TEST_F(HeldReplies, AnotherThreadRemovesTheCheckWithoutWaiting) {
+  for (const Removal &removal : kRemovals) {
+    SCOPED_TRACE(removal.name);
+    ASSERT_NO_FATAL_FAILURE(OpenWithStoredReply());
+    ASSERT_EQ(api._pqmLockResult(&result), 1);
+    auto removing = std::async(std::launch::async, [&] { removal.remove(api, handle, id); });
+    // Ready at once when sound; the bound only keeps a regression from
+    // hanging the test.
+    bool removed = removing.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    CheckResult r{};
+    if (removed && !removal.closesHandle) {
+      EXPECT_EQ(api._pqmGet(handle, id, &r), 0);
+    }
+    EXPECT_EQ(FirstReply(), stored);
+    api._pqmUnlockResult(&result);  // lets a waiting removal end
+    removing.get();
+    EXPECT_TRUE(removed) << "the removal waited for the held replies";
+    CloseAfter(removal);
+  }
+}
+
+// The thread that holds the replies removes the check itself: the replies
+// stay readable until it lets go of them.
+TEST_F(HeldReplies, TheHolderRemovesTheCheckAndGoesOnReading) {
+  for (const Removal &removal : kRemovals) {
+    SCOPED_TRACE(removal.name);
+    ASSERT_NO_FATAL_FAILURE(OpenWithStoredReply());
+    ASSERT_EQ(api._pqmLockResult(&result), 1);
+    removal.remove(api, handle, id);
+    EXPECT_EQ(FirstReply(), stored);
+    EXPECT_EQ(api._pqmLockResult(&result), 1);
+    api._pqmUnlockResult(&result);
+    EXPECT_EQ(FirstReply(), stored);
+    api._pqmUnlockResult(&result);
+    CloseAfter(removal);
+  }
+}
+
 TEST_F(Engine, DisabledAndDeletedChecksAreLeftAlone) {
   MonitorHandle *handle = Open(PeerServices());
   ASSERT_NE(handle, nullptr);

@@ -254,6 +254,33 @@ TEST_F(Snmp, MalformedAnswersAreNotAccepted) {
   EXPECT_EQ(Texts(handle, id), std::vector<std::string>{Entry("1.3.6.1.2.1.1.3.0", "val=\"9\"")});
 }
 
+// A rejected answer is judged once, however long its request then waits:
+// only the object id it names is cut, not a second one that extends it by
+// one component.
+TEST_F(Snmp, ARejectedAnswerCutsOneObjectId) {
+  std::atomic<int> answered{0};
+  FakeAgent agent(kFakeAddress, [&](const snmpwire::Request &request) {
+    std::vector<snmpwire::Varbind> echoed;
+    for (const std::string &oid : request.oids) echoed.push_back({oid, snmpwire::Null()});
+    bool first = answered++ == 0;
+    if (!first) echoed[0].value = snmpwire::Integer(3);
+    return std::vector<std::string>{
+        snmpwire::Message(snmpwire::kGetResponse, request.requestId, first ? 2 : 0, first ? 1 : 0, echoed)};
+  });
+  if (!agent.bound()) GTEST_SKIP() << "no fake agent on port 161 (root only): error " << agent.bindError();
+  ChecksEndFirst checksEndFirst{this};
+  MonitorHandle *handle = Open({}, 1);
+  ASSERT_NE(handle, nullptr);
+  int id = Add(handle, kFakeAddress, "1.3.6.1.2.1.1.3;1.3.6.1.2.1.1.3.0", 1, 1000);
+  EXPECT_EQ(Finished(handle, id).status, PQM_STATUS_PARTIAL);
+  EXPECT_EQ(Texts(handle, id), std::vector<std::string>{Entry("1.3.6.1.2.1.1.3", "error=\"2\"")});
+  EXPECT_EQ(NextCycle(handle, id).status, PQM_STATUS_GOOD);
+  std::vector<snmpwire::Request> requests = agent.Requests();
+  ASSERT_EQ(requests.size(), 2u) << "the second request asked for nothing";
+  EXPECT_EQ(requests[0].oids, (std::vector<std::string>{"1.3.6.1.2.1.1.3", "1.3.6.1.2.1.1.3.0"}));
+  EXPECT_EQ(requests[1].oids, std::vector<std::string>{"1.3.6.1.2.1.1.3.0"});
+}
+
 // With no object id left there is nothing to ask: no request goes out and
 // the check's sample ends by its timeout.
 TEST_F(Snmp, AnEmptyParameterSendsNothing) {
