@@ -296,9 +296,10 @@ TEST_F(RunOnWindows, TheLoaderDirectoryIsCleanedOnlyWhenAsked) {
       std::string program = ProgramFileName();
       std::string batch = install->BatchFile();
       EXPECT_EQ(ExtractFileExt(batch), ".bat");
-      EXPECT_EQ(fixture::ReadFile(batch), "ERASE " + program + "\r\nDELTREE /Y " + ExtractFileDir(program) +
-                                              "\r\nERASE " + ChangeFileExt(batch, ".PIF") + "\r\nERASE " + batch +
-                                              "\r\n");
+      std::string folder = "\"" + ExtractFileDir(program) + "\"";
+      EXPECT_EQ(fixture::ReadFile(batch), "ERASE \"" + program + "\"\r\nDELTREE /Y " + folder + "\r\nRMDIR /S /Q " +
+                                              folder + "\r\nERASE \"" + ChangeFileExt(batch, ".PIF") +
+                                              "\"\r\nERASE \"" + batch + "\"\r\n");
     }
     TearDown();
     SetUp();
