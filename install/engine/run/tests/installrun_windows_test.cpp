@@ -223,6 +223,8 @@ TEST_F(RunOnWindows, ACancelInTheWizardEndsTheRunAsABadInstallation) {
     EXPECT_FALSE(FileExists(AddTrailingPathDelimiter(dest_) + "one.dat"));
     EXPECT_FALSE(RecordsExist());
     EXPECT_EQ(Application()->Terminated(), run_automatic);
+    EXPECT_EQ(ProgramExitCode(), kExitUserAborted);
+    SetProgramExitCode(0);
     TearDown();
     SetUp();
   }
