@@ -41,8 +41,12 @@ void SetProgramArguments(std::vector<std::string> arguments);
 const std::vector<std::string>& ProgramArguments();
 // The program's own file: the executable, or the library the engine runs in.
 std::string ProgramFileName();
-// The code the program ends with: 0, or 1 once a build or floppy copy has
-// failed.
+// The code the program ends with: 0 for a good installation (also one that
+// ends in a reboot), 1 once a build or floppy copy has failed,
+// kExitInstallFailed after a failed installation, kExitUserAborted after
+// the user's abort. The loader setup.exe ends with the same code.
+constexpr int kExitInstallFailed = 2;
+constexpr int kExitUserAborted = 3;
 int ProgramExitCode();
 void SetProgramExitCode(int code);
 

@@ -84,9 +84,13 @@ void TCustomInstallFile::ScheduleReplacement(const std::string& old_path) {
   // The system would not take the renaming: a batch run once at the next
   // start moves the file, and the resumed run deletes the batch. Without
   // the batch nothing would move the file: that is a failure, not an entry
-  // that names a missing file.
+  // that names a missing file. The batch names the files by their long
+  // paths, in quotes: once the old file is erased its short name names
+  // nothing, and a file moved to it would get that short name as its name.
   std::string batch = ChangeFileExt(GetTempBatchFileName(false), ".bat");
-  if (!SaveTextFile(batch, TStringList{"erase " + old_short_path, "move " + new_path + " " + old_short_path}.Text()))
+  if (!SaveTextFile(batch, TStringList{"erase " + BatchArgument(old_path),
+                                       "move " + BatchArgument(DestinationPath()) + " " + BatchArgument(old_path)}
+                               .Text()))
     throw IECustomInstallFile("%s cannot write the batch file %s that moves the file after the computer is reboot",
                               {Name(), batch});
   install->AddUnfinished(batch, kUnfinishedDeleteFile);

@@ -21,6 +21,9 @@ std::string GetShortPath(const std::string& path);
 // A new unique file "bat....tmp" in the temporary folder (outside Windows
 // the folder TMPDIR names, else /tmp); deleted again unless keep.
 std::string GetTempBatchFileName(bool keep);
+// path as one argument of a command in a batch file: in double quotes, so
+// that a blank in it ("Program Files") does not split it into several.
+inline std::string BatchArgument(const std::string& path) { return "\"" + path + "\""; }
 std::string GetSystemDir();
 std::string GetWindowsDir();
 // The drive of the process's current directory ("C:", or the server and

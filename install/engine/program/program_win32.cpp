@@ -39,8 +39,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   try {
     forms::Application()->CreateForm<install::TInstallMainForm>(StoredScript());
     forms::Application()->Run();
-    // A build or floppy copy that failed has told the user; its caller
-    // learns it from the exit code.
+    // A build, floppy copy or installation that failed or was cancelled
+    // has told the user; its caller learns it from the exit code.
     exit_code = install::ProgramExitCode();
   } catch (const forms::EAbort&) {
     exit_code = 1;

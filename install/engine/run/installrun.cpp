@@ -195,12 +195,15 @@ void TCustomInstall::HandleInstallException(TComponent*, const std::exception& e
   }
   running_ = false;
   aborted_ = true;
+  bool user_abort = dynamic_cast<const EAIUserAbort*>(&error) != nullptr;
+  // The caller of setup.exe learns how the run ended.
+  SetProgramExitCode(user_abort ? kExitUserAborted : kExitInstallFailed);
   // Whatever the failure, the run is over: no archive it downloaded is
   // used again.
   RemoveDownloadFiles();
   try {
     NotifyBadInstall();
-    if (dynamic_cast<const EAIUserAbort*>(&error)) {
+    if (user_abort) {
       CleanupLoader();
       CleanupInstallRecord();
       if (run_automatic_) Shutdown();

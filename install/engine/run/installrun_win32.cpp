@@ -59,8 +59,11 @@ void TCustomInstall::PrepareCleanupBatch() {
   if (RunsInsideALibrary()) return;
   std::string batch = ChangeFileExt(GetTempBatchFileName(false), ".bat");
   std::string program = ProgramFileName();
-  TStringList lines{"ERASE " + program, "DELTREE /Y " + RemoveTrailingBackslash(ExtractFileDir(program)),
-                    "ERASE " + ChangeFileExt(batch, ".PIF"), "ERASE " + batch};
+  std::string folder = BatchArgument(RemoveTrailingBackslash(ExtractFileDir(program)));
+  // DELTREE is the 9x family's; the NT family's interpreter has none and
+  // removes the folder with RMDIR /S (which the 9x family refuses).
+  TStringList lines{"ERASE " + BatchArgument(program), "DELTREE /Y " + folder, "RMDIR /S /Q " + folder,
+                    "ERASE " + BatchArgument(ChangeFileExt(batch, ".PIF")), "ERASE " + BatchArgument(batch)};
   if (!SaveTextFile(batch, lines.Text())) return;
   batch_file_ = batch;
   batch_prepared_ = true;

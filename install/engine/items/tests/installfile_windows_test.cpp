@@ -114,10 +114,9 @@ TEST_F(InstallFilesOnWindows, EveryFileInUseWhoseRenamingIsRefusedHasItsOwnBatch
   EXPECT_NE(first, second);
   // second.dll is the newer helper: it is installed first.
   for (auto [batch, name] : {std::pair{first, "second"}, std::pair{second, "first"}}) {
-    std::string short_target = GetShortPath(Target(std::string(name) + ".dll"));
-    EXPECT_EQ(fixture::ReadFile(batch), "erase " + short_target + "\r\nmove " +
-                                            AddTrailingBackslash(ExtractFileDir(short_target)) + name + ".1 " +
-                                            short_target + "\r\n");
+    std::string target = Target(std::string(name) + ".dll");
+    EXPECT_EQ(fixture::ReadFile(batch), "erase \"" + target + "\"\r\nmove \"" + Target(std::string(name) + ".1") +
+                                            "\" \"" + target + "\"\r\n");
   }
   TStringList unfinished;
   install->ReadUnfinishedList(unfinished);

@@ -1,13 +1,18 @@
-// A file in use whose renaming the system refuses, on a system whose
-// temporary folder is a full disk (the 64 KB floppy S:, filled by the
-// test): its batch can't be written, and that is an error; no RunOnce
-// value is left to run a batch that is not there.
+// A file in use whose renaming the system refuses: the batch run at the
+// next start moves the new file into its place, also where the folders'
+// names have blanks; on a system whose temporary folder is a full disk
+// (the 64 KB floppy S:, filled by the test) its batch can't be written,
+// and that is an error; no RunOnce value is left to run a batch that is
+// not there.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "core/exceptions.h"
 #include "paths/registry.h"
+#include "testing/child_process.h"
 #include "testing/filetree.h"
 
 namespace install_test {
@@ -50,6 +55,48 @@ protected:
   }
   std::string previous_tmp_;
 };
+
+// The default destination and a temporary folder below "Documents and
+// Settings": every path in the batch has blanks. Beside the target lie
+// files named like the words of those paths, which the batch leaves alone.
+TEST_F(InUseBatch, TheBatchMovesTheNewFileIntoPlaceThoughThePathsHaveBlanks) {
+  dest_ = temp_ / "Program Files\\Net Monitor";
+  std::string temporary = temp_ / "Documents and Settings\\Temp";
+  std::filesystem::create_directories(temporary);
+  LoadMainForm({}, "TInstallMainForm F { TInstall Install1 { RunAutomatic = False } }");
+  SetInstallRecordKey("\\SOFTWARE\\ZUV\\Install\\Install0");
+  TInstallDirectory* directory = Directory("Programs");
+  TInstallFile* file = File("IFlocked", "in use.dll", directory);
+  Source("in use.dll", 300);
+  Pack(file);
+  std::string target = Existing("in use.dll", "running");
+  const char* const neighbours[] = {"in", "use.1", "use.dll"};
+  for (const char* name : neighbours) Existing(name, name);
+  HANDLE held = CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  SetDelayedMoveHandler([](const std::string&, const std::string&) { return false; });
+  UseTemporaryFolder(temporary);
+  directory->Process();
+  CloseHandle(held);
+  std::string batch = ReadRegistryString(hkCurrentUser, "\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+                                         "QuendricBatFile", "");
+  ASSERT_EQ(ExtractFileDir(batch), temporary);
+
+  // The next start runs the batch, from the destination folder.
+  char previous[MAX_PATH] = {};
+  GetCurrentDirectoryA(sizeof previous, previous);
+  SetCurrentDirectoryA(dest_.c_str());
+  std::string output;
+  int code = RunProgram("cmd /c \"" + batch + "\"", output);
+  SetCurrentDirectoryA(previous);
+
+  EXPECT_EQ(code, 0) << output;
+  EXPECT_EQ(fixture::ReadFile(target), fixture::TextData(300, 300)) << output;
+  EXPECT_FALSE(FileExists(AddTrailingPathDelimiter(dest_) + "in use.1")) << output;
+  for (const char* name : neighbours)
+    EXPECT_EQ(fixture::ReadFile(AddTrailingPathDelimiter(dest_) + name), name) << output;
+  std::filesystem::remove(batch);
+}
 
 TEST_F(InUseBatch, ABatchThatCannotBeWrittenIsAnErrorAndNoRunOnceValue) {
   ASSERT_EQ(GetFileAttributesA("S:\\") & FILE_ATTRIBUTE_DIRECTORY, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY))

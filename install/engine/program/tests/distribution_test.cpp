@@ -149,6 +149,32 @@ TEST_F(Distribution, ADamagedSetupExeIsRefused) {
   EXPECT_EQ(LoaderFolders(), std::vector<std::string>{});
 }
 
+// A setup.exe whose files.1 was damaged and its checksum made right again:
+// the loader takes it, the installation fails, and setup.exe tells its
+// caller so.
+TEST_F(Distribution, ADamagedFiles1EndsAsAFailedInstallation) {
+  BuildTheDistribution();
+  product::Forget();
+  std::string bytes = fixture::ReadFile(dist_ / "setup.exe");
+  fixture::SetupExe exe = fixture::SplitSetupExe(bytes, true);
+  fixture::Header first = fixture::HeaderAt(exe.files1, 5);
+  size_t middle = static_cast<size_t>(exe.files1_first + first.dataStart + first.compressedSize / 2);
+  for (size_t at = middle; at < middle + 16; ++at) bytes[at] = static_cast<char>(~bytes[at]);
+  bytes.replace(bytes.size() - 40, 40, fixture::Sha1Hex(bytes.substr(0, bytes.size() - 40)));
+  fs::create_directories(stage_ / "damaged");
+  fs::path setup = stage_ / "damaged" / "setup.exe";
+  fixture::WriteFile(setup, bytes);
+
+  Outcome outcome = RunSetup(setup);
+
+  EXPECT_EQ(outcome.box_caption, "Install");
+  EXPECT_NE(outcome.box_text, "");
+  ASSERT_FALSE(outcome.pages.empty());
+  EXPECT_EQ(outcome.pages.back(), "Setup incomplete");
+  EXPECT_EQ(outcome.exit_code, 2u);
+  product::Forget();
+}
+
 TEST_F(Distribution, TodiskCopiesTheInstallationToFloppies) {
   BuildTheDistribution();
   for (const char* name : {"setup.exe", "setup.1", "files.1"}) fs::remove(fs::path("A:\\") / name);

@@ -319,6 +319,7 @@ TEST_F(NetDistribution, AFailedDownloadIsAClearErrorAndInstallsNothingOfItsArchi
     EXPECT_THAT(outcome.box_text, HasSubstr(" Server 127.0.0.1. ")) << c.what;
     ASSERT_FALSE(outcome.pages.empty()) << c.what;
     EXPECT_EQ(outcome.pages.back(), "Setup incomplete") << c.what;
+    EXPECT_EQ(outcome.exit_code, 2u) << c.what;
     for (const std::string& installed : InstalledFiles())
       EXPECT_NE(fs::path(installed).parent_path(), "Help") << c.what << ": " << installed;
     EXPECT_EQ(DownloadFilesLeft(), std::vector<std::string>{}) << c.what;
@@ -351,6 +352,7 @@ TEST_F(NetDistribution, CancelDuringADownloadEndsAsTheUsersAbort) {
   EXPECT_EQ(outcome.box_text, "");
   ASSERT_FALSE(outcome.pages.empty());
   EXPECT_EQ(outcome.pages.back(), "Setup incomplete");
+  EXPECT_EQ(outcome.exit_code, 3u);
   std::vector<std::string> requests = peer_->Requests();
   EXPECT_EQ(requests, (std::vector<std::string>{"filelist.lst", "idMisc.1"}));
   EXPECT_EQ(InstalledFiles(), std::vector<std::string>{});

@@ -146,6 +146,9 @@ TEST_F(InstallRun, WithoutTheLoaderPathTheRunFailsAsABadInstallation) {
   EXPECT_FALSE(install->Running());
   // A failure ends the application even without RunAutomatic.
   EXPECT_TRUE(Application()->Terminated());
+  // The program's caller learns that the installation failed.
+  EXPECT_EQ(ProgramExitCode(), kExitInstallFailed);
+  SetProgramExitCode(0);
 }
 
 TEST_F(InstallRun, WithoutARegistryNoInstallRecordCanBeKept) {

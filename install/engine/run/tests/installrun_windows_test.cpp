@@ -223,6 +223,8 @@ TEST_F(RunOnWindows, ACancelInTheWizardEndsTheRunAsABadInstallation) {
     EXPECT_FALSE(FileExists(AddTrailingPathDelimiter(dest_) + "one.dat"));
     EXPECT_FALSE(RecordsExist());
     EXPECT_EQ(Application()->Terminated(), run_automatic);
+    EXPECT_EQ(ProgramExitCode(), kExitUserAborted);
+    SetProgramExitCode(0);
     TearDown();
     SetUp();
   }
@@ -296,9 +298,10 @@ TEST_F(RunOnWindows, TheLoaderDirectoryIsCleanedOnlyWhenAsked) {
       std::string program = ProgramFileName();
       std::string batch = install->BatchFile();
       EXPECT_EQ(ExtractFileExt(batch), ".bat");
-      EXPECT_EQ(fixture::ReadFile(batch), "ERASE " + program + "\r\nDELTREE /Y " + ExtractFileDir(program) +
-                                              "\r\nERASE " + ChangeFileExt(batch, ".PIF") + "\r\nERASE " + batch +
-                                              "\r\n");
+      std::string folder = "\"" + ExtractFileDir(program) + "\"";
+      EXPECT_EQ(fixture::ReadFile(batch), "ERASE \"" + program + "\"\r\nDELTREE /Y " + folder + "\r\nRMDIR /S /Q " +
+                                              folder + "\r\nERASE \"" + ChangeFileExt(batch, ".PIF") +
+                                              "\"\r\nERASE \"" + batch + "\"\r\n");
     }
     TearDown();
     SetUp();
