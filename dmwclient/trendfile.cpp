@@ -28,6 +28,14 @@ constexpr int kOffsetVersion = 4;
 constexpr int kOffsetInterval = 6;
 constexpr int kOffsetCompressed = 8;
 
+// A day file is read, changed and written back whole, so two writers of
+// one day at once would each write back their own copy and lose the
+// other's value: every change of a day file in the process holds this lock.
+Sem *DayFileLock() {
+  static LifetimeLock lock;
+  return lock.get();
+}
+
 bool ValidInterval(int interval) { return interval >= 1 && interval <= kTrendEntries; }
 
 // Whether the request names a slot of a day with a usable interval;
@@ -151,6 +159,26 @@ bool StoreDay(FILE *file, unsigned char *header, const uint32_t *entries, uint32
   return written;
 }
 
+// Reads the day at `path` into `entries` (a new day when the file holds
+// none), stores the value and writes the day back. False when the file
+// can't be opened or written.
+bool ChangeDayFile(const char *path, const char *series, int slot, int interval, uint32_t value,
+                   uint32_t *entries) {
+  FILE *file = _Xfopen(path, "rb+");
+  if (!file) file = _Xfopen(path, "wb+");
+  unsigned char header[kTrendHeaderSize];
+  if (file && !LoadDay(file, header, entries, interval)) {
+    std::fclose(file);  // a new day: the file starts empty
+    file = _Xfopen(path, "wb+");
+    FillEmpty(entries, 0);
+    NewHeader(header, interval);
+  }
+  if (!file) return false;
+  entries[slot] = value;
+  bool written = StoreDay(file, header, entries, value, series);
+  return std::fclose(file) == 0 && written;
+}
+
 }  // namespace
 
 void TrendFileName(char *buffer, size_t size, xtime_t time) {
@@ -204,20 +232,10 @@ int WriteTrendValue(const char *path, const char *series, int slot, int interval
     _DebugOut(2, "trends: no memory for %s\n", path);
     return -1;
   }
-  FILE *file = _Xfopen(path, "rb+");
-  if (!file) file = _Xfopen(path, "wb+");
-  unsigned char header[kTrendHeaderSize];
-  if (file && !LoadDay(file, header, entries, interval)) {
-    std::fclose(file);  // a new day: the file starts empty
-    file = _Xfopen(path, "wb+");
-    FillEmpty(entries, 0);
-    NewHeader(header, interval);
-  }
   int result = -1;
-  if (file) {
-    entries[slot] = value;
-    bool written = StoreDay(file, header, entries, value, series);
-    if (std::fclose(file) == 0 && written) result = 0;
+  {
+    SemLocked locked(DayFileLock());
+    if (ChangeDayFile(path, series, slot, interval, value, entries)) result = 0;
   }
   if (result != 0) _DebugOut(2, "trends: can't write %s\n", path);
   std::free(entries);

@@ -23,8 +23,9 @@
 // outside the day's slots, an empty series name, a path of XPATH_MAX
 // characters or more, or no settings loaded. A stored file whose magic or
 // interval is wrong, or whose compressed data do not unpack to a whole
-// day, is replaced by a new day. No locking: two writers of one series
-// and day at once overwrite each other's file.
+// day, is replaced by a new day. Changes of day files are serialised
+// within the process, so threads writing slots of one series and day at
+// once all keep their values.
 #ifndef DMWCLIENT_TRENDFILE_H
 #define DMWCLIENT_TRENDFILE_H
 

@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
+#include <latch>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "globals.h"
@@ -127,6 +129,29 @@ TEST_F(TrendFileTest, EntriesPastTheDaysSlotsAreEmptied) {
   std::fill(expected.begin(), expected.begin() + 288, 3);
   expected[0] = 8;
   EXPECT_EQ(Stored().entries, expected);
+}
+
+// Host threads writing their own slots of one series at once: every
+// thread's values are in the day, none overwritten by another's write-back.
+TEST_F(TrendFileTest, ConcurrentWritersOfOneDayKeepEveryValue) {
+  constexpr int kWriters = 4;
+  std::latch start(kWriters);
+  std::vector<std::thread> writers;
+  for (int writer = 0; writer < kWriters; writer++)
+    writers.emplace_back([&, writer] {
+      start.arrive_and_wait();
+      for (int slot = writer; slot < 1440; slot += kWriters)
+        EXPECT_EQ(WriteTrendValue(DayFile().c_str(), "day", slot, 1, 5000 + slot), 0) << slot;
+    });
+  for (std::thread &writer : writers) writer.join();
+  std::vector<uint32_t> expected(1440);
+  for (int slot = 0; slot < 1440; slot++) expected[slot] = 5000 + slot;
+  Day day = Stored();
+  EXPECT_EQ(day.interval, 1);
+  ASSERT_EQ(day.entries.size(), expected.size());
+  int lost = 0;
+  for (int slot = 0; slot < 1440; slot++) lost += day.entries[slot] != expected[slot];
+  EXPECT_EQ(lost, 0) << "of 1440 values";
 }
 
 TEST(ResampleDay, WiderAndNarrowerSlots) {
