@@ -241,8 +241,9 @@ public:
   // self-extract header and its checksum. Without the loading program the
   // installer is copied beside files.1 instead. A net distribution adds
   // the archives of its net files and the net file list below the remote
-  // root of its location. A build that fails leaves none of these files
-  // behind.
+  // root of its location. A build that fails removes again every file it
+  // wrote (a distribution half made anew is none); the files of an earlier
+  // build that it did not reach stay as they were.
   virtual void Build(const std::string& installer, const std::string& directory, bool self_extracting);
   // setup.1 and the loader program as setup.exe, or the installer itself
   // without the loading program.
@@ -268,6 +269,10 @@ private:
   void CompressDistribution(const std::string& files1);
   // Where a build into directory writes the net file list.
   std::string NetFileListPath(const std::string& directory) const;
+  // Sets every file's two compression marks to 0.
+  void ResetCompressMarks();
+  // After a failed build: deletes what it wrote, never the installer.
+  void RemoveBuildOutputs(const std::string& installer);
   void EndRun();
   void ResumeEntry(const std::string& entry);
   void TerminateApplication();
@@ -294,6 +299,9 @@ private:
   bool reboot_ = false;
   bool run_automatic_ = true;
   bool use_loading_program_ = true;
+  // The files the running build has written to, before it writes them;
+  // the archives of its compression are known by the files' marks.
+  std::vector<std::string> build_outputs_;
   TNotifyEvent on_after_initialized_;
   TVetoEvent on_user_abort_;
 

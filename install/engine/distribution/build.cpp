@@ -15,6 +15,7 @@
 #include "core/install.h"
 #include "distribution/distribution.h"
 #include "items/installfile.h"
+#include "paths/filesystem.h"
 #include "paths/registry.h"
 
 namespace install {
@@ -25,12 +26,6 @@ namespace {
 
 std::string InDirectory(const std::string& directory, const std::string& name) {
   return AddTrailingPathDelimiter(directory) + name;
-}
-
-bool CopyFileOver(const std::string& source, const std::string& target) {
-  std::error_code failed;
-  std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing, failed);
-  return !failed;
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -104,11 +99,11 @@ void TCustomInstall::Build(const std::string& installer, const std::string& dire
   std::string setup_exe = InDirectory(directory, "setup.exe");
   std::string setup1 = InDirectory(directory, "setup.1");
   std::string files1 = InDirectory(directory, "files.1");
-  std::vector<std::string> outputs = {setup_exe, setup1, files1};
-  if (!use_loading_program_) outputs.push_back(InDirectory(directory, ExtractFileName(installer)));
-  if (distribute_type_ != dtTraditional) outputs.push_back(NetFileListPath(directory));
-  // A new build: a cancel of an earlier operation must not stop it.
+  // A new build: a cancel of an earlier operation must not stop it, and
+  // what an earlier build wrote is not this one's to remove.
   if (SharedArchive()) SharedArchive()->SetAbort(false);
+  build_outputs_.clear();
+  ResetCompressMarks();
   try {
     CopyLoaderProgram(directory, installer);
     CompressDistribution(files1);
@@ -120,14 +115,22 @@ void TCustomInstall::Build(const std::string& installer, const std::string& dire
       WriteNotSelfExtractHeader(setup_exe);
     if (use_loading_program_) AppendFileCheckSum(setup_exe);
   } catch (...) {
-    // What a failed build wrote is no distribution: nothing may look like
-    // one, neither its files nor the archives its files went into.
-    for (TCustomInstallFile* file : FileList()->Items())
-      if (file->CompressedMark() == 2) outputs.push_back(file->CompressedArchive());
-    for (const std::string& output : outputs)
-      if (!SameFile(output, installer)) DeleteFileNamed(output);
+    RemoveBuildOutputs(installer);
     throw;
   }
+}
+
+// What a failed build wrote is no distribution: neither its files nor the
+// archives its files went into may look like one. A file it did not write
+// (an earlier build's that it never reached) is no part of it and stays.
+void TCustomInstall::RemoveBuildOutputs(const std::string& installer) {
+  std::vector<std::string> written = build_outputs_;
+  for (TCustomInstallFile* file : FileList()->Items())
+    if (file->CompressedMark() == 2) written.push_back(file->CompressedArchive());
+  // The archive that a compression stopped in the middle of.
+  if (SharedArchive() && SharedArchive()->Abort()) written.push_back(SharedArchive()->CompressedFile());
+  for (const std::string& output : written)
+    if (!SameFile(output, installer)) DeleteFileNamed(output);
 }
 
 void TCustomInstall::CompressDistribution(const std::string& files1) {
@@ -164,6 +167,7 @@ std::string TCustomInstall::NetFileListPath(const std::string& directory) const 
 void TCustomInstall::WriteNetFileList() {
   std::string path = NetFileListPath(ExtractFileDir(ArchiveFile()));
   ForceDirectories(ExtractFileDir(path));
+  build_outputs_.push_back(path);
   std::vector<TNetFileListRecord> records;
   for (TCustomInstallFile* file : FileList()->Items()) {
     if (file->CompressedMark() != 1 && file->CompressedMark() != 2) continue;
@@ -180,6 +184,7 @@ void TCustomInstall::WriteNetFileList() {
 void TCustomInstall::CopyLoaderProgram(const std::string& directory, const std::string& installer) {
   if (!use_loading_program_) {
     std::string target = InDirectory(directory, ExtractFileName(installer));
+    build_outputs_.push_back(target);
     if (!ForceDirectories(directory) || !CopyFileOver(installer, target))
       throw IEInstall("Cannot copy the installation application from %s to %s", {installer, target});
     return;
@@ -195,6 +200,7 @@ void TCustomInstall::CopyLoaderProgram(const std::string& directory, const std::
   std::string loader = InDirectory(FindLibraryDirectory(), kLoaderProgram);
   if (!FileExists(loader)) throw IEInstall("The loader program %s was not found", {loader});
   std::string target = InDirectory(directory, "setup.exe");
+  build_outputs_.push_back(target);
   if (!CopyFileOver(loader, target))
     throw IEInstall("Cannot copy the loading program from %s to %s", {loader, target});
 }
@@ -203,14 +209,19 @@ void TCustomInstall::CreateSetupArchive(const std::string& directory, const std:
   if (Trim(installer).empty()) throw IEInstall("Cannot create setup file. Executable is blank");
   if (!FileExists(installer)) throw IEInstall("TInstall: Cannot find the executable file %s", {installer});
   std::string archive = InDirectory(directory, "setup.1");
+  build_outputs_.push_back(archive);
   AddToSetupArchive(installer, lzcOverwrite, archive);
   for (const std::string& file : PresetupFiles().Lines()) AddToSetupArchive(file, lzcOnlyAdd, archive);
 }
 
 void TCustomInstall::Compress(int options) {
+  ResetCompressMarks();
+  TFileContainer::Compress(options);
+}
+
+void TCustomInstall::ResetCompressMarks() {
   if (FileList())
     for (TCustomInstallFile* file : FileList()->Items()) file->ResetCompressMarks();
-  TFileContainer::Compress(options);
 }
 
 }  // namespace install

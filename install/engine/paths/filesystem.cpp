@@ -1,5 +1,7 @@
 #include "paths/filesystem.h"
 
+#include <filesystem>
+
 #include "os.h"
 #include "sysutils.h"
 
@@ -43,6 +45,14 @@ TQndrFileAttributesSet FileAttributesFromWindows(uint32_t windows_attributes) {
     if (value.read && (windows_attributes & value.windows_value)) set |= FileAttributeBit(value.element);
   return set;
 }
+
+#ifndef _WIN32
+bool CopyFileOver(const std::string& source, const std::string& target) {
+  std::error_code failed;
+  std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing, failed);
+  return !failed;
+}
+#endif
 
 std::string NearestExistingDirectory(const std::string& path) {
   if (forms::Trim(path).empty()) return "";

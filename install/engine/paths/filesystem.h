@@ -1,7 +1,8 @@
 // File-system services of the installer: the installer's file-attribute set
 // and the Windows attributes, the nearest existing directory of a path,
-// texts from system libraries, and the creation of a directory with all
-// its missing parents (the one routine every caller uses).
+// texts from system libraries, the copy of a file over another, and the
+// creation of a directory with all its missing parents (the one routine
+// every caller uses).
 #pragma once
 
 #include <cstdint>
@@ -38,6 +39,10 @@ std::string LoadStringFromModule(const std::string& library_name, uint32_t id);
 // line end; empty for a code the system has no text for.
 std::string SystemErrorMessage(uint32_t code);
 #endif
+
+// Copies source to target, replacing a target that exists; false when
+// either can't be opened or the copy fails.
+bool CopyFileOver(const std::string& source, const std::string& target);
 
 // The path itself when it is an existing directory, else the nearest such
 // directory above it (a drive as "C:"); empty for a blank path or when

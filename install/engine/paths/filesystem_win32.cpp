@@ -33,6 +33,13 @@ void GetFileAttributesSet(const std::string& path, TQndrFileAttributesSet& attri
   CloseHandle(file);
 }
 
+// The system's copy: the C++ library's copy takes every two files of one
+// drive for the same file (its stat has no file numbers here) and refuses
+// to copy over an existing target.
+bool CopyFileOver(const std::string& source, const std::string& target) {
+  return CopyFileA(source.c_str(), target.c_str(), FALSE) != 0;
+}
+
 std::string LoadStringFromModule(const std::string& library_name, uint32_t id) {
   HMODULE library = LoadLibraryA(library_name.c_str());
   if (!library) return "";

@@ -8,6 +8,8 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <set>
 
 #include "archive/tests/archive_fixture.h"
 #include "core/exceptions.h"
@@ -53,6 +55,7 @@ protected:
   std::string Built(const std::string& name) const { return dir_ + "\\" + name; }
 
   static constexpr const char* kLoader = "MZ the loader program, standing in for the real one";
+  static constexpr const char* kDistribution[] = {"setup.exe", "setup.1", "files.1"};
   fixture::TempDir temp_;
   std::string library_, dir_, installer_;
   TCustomInstall* install_ = nullptr;
@@ -147,6 +150,51 @@ TEST_F(LoaderBuild, TheLoaderMustBeInTheInstallerLibrary) {
     // setup.1 was made before the loader was looked for: it went again.
     EXPECT_FALSE(std::filesystem::exists(Built("setup.1"))) << c.what;
     EXPECT_FALSE(std::filesystem::exists(Built("setup.exe"))) << c.what;
+  }
+}
+
+TEST_F(LoaderBuild, ASecondBuildOverTheFirstMakesTheSameDistribution) {
+  Readme();
+  install_->Build(installer_, dir_, true);
+  std::map<std::string, std::string> first;
+  for (const char* name : kDistribution) first[name] = fixture::ReadFile(Built(name));
+
+  install_->Build(installer_, dir_, true);
+
+  for (const char* name : kDistribution) EXPECT_TRUE(fixture::ReadFile(Built(name)) == first[name]) << name;
+}
+
+// A rebuild that fails removes what it wrote again, and only that: the
+// first build's files it never reached stay as they were.
+TEST_F(LoaderBuild, AFailedRebuildRemovesOnlyTheFilesItWrote) {
+  struct Case {
+    const char* what;
+    std::function<void()> arrange;
+    std::string installer;
+    std::set<std::string> kept;
+  } cases[] = {
+      {"a missing installer", [] {}, temp_ / "missing.exe", {"setup.exe", "setup.1", "files.1"}},
+      {"no loader", [this] { std::filesystem::remove(library_ + "\\QuendricLoadProgram.exe"); }, installer_,
+       {"setup.exe", "files.1"}},
+      {"a missing file", [this] { std::filesystem::remove(temp_ / "readme.txt"); }, installer_, {"files.1"}},
+  };
+  Readme();
+  for (const Case& c : cases) {
+    fixture::WriteFile(library_ + "\\QuendricLoadProgram.exe", kLoader);
+    fixture::WriteFile(temp_ / "readme.txt", fixture::TextData(2500, 3));
+    install_->Build(installer_, dir_, true);
+    std::map<std::string, std::string> first;
+    for (const char* name : kDistribution) first[name] = fixture::ReadFile(Built(name));
+    c.arrange();
+
+    EXPECT_THROW(install_->Build(c.installer, dir_, true), std::exception) << c.what;
+
+    for (const char* name : kDistribution) {
+      if (c.kept.count(name))
+        EXPECT_TRUE(fixture::ReadFile(Built(name)) == first[name]) << c.what << ": " << name;
+      else
+        EXPECT_FALSE(std::filesystem::exists(Built(name))) << c.what << ": " << name;
+    }
   }
 }
 
