@@ -70,6 +70,8 @@ struct FileInfo {
 bool FileQuery(const char *path, FileInfo *info);
 bool FileSetWriteTime(const char *path, int64_t unixSeconds);  // other times kept
 bool FileTruncate(const char *path, int64_t length);  // an existing file's new end
+// Renames from to to, in place of an existing file of that name.
+bool FileReplace(const char *from, const char *to);
 bool DirectoryCreate(const char *path);  // one level; false when it fails
 int LastError();  // the last system error code of this thread
 bool PathsIgnoreCase();  // whether the file system compares names without case

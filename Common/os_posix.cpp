@@ -16,6 +16,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <new>
@@ -237,6 +238,8 @@ bool FileSetWriteTime(const char *path, int64_t unixSeconds) {
 bool FileTruncate(const char *path, int64_t length) {
   return truncate(path, static_cast<off_t>(length)) == 0;
 }
+
+bool FileReplace(const char *from, const char *to) { return std::rename(from, to) == 0; }
 
 bool DirectoryCreate(const char *path) { return mkdir(path, 0777) == 0; }
 

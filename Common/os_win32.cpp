@@ -171,6 +171,10 @@ bool FileTruncate(const char *path, int64_t length) {
   return ok;
 }
 
+bool FileReplace(const char *from, const char *to) {
+  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
 bool DirectoryCreate(const char *path) { return CreateDirectoryA(path, nullptr) != 0; }
 
 int LastError() { return static_cast<int>(GetLastError()); }

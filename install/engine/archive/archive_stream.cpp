@@ -1,13 +1,43 @@
 #include "archive/archive_stream.h"
 
+#include <fcntl.h>
+
 #include <climits>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace install {
 
+namespace {
+
+#ifndef O_BINARY
+constexpr int O_BINARY = 0;
+#endif
+
+// The C runtime's fopen has no exclusive creation on every platform: the
+// file is made through its descriptor.
+std::FILE *CreateNew(const std::string &path) {
+  int descriptor = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_BINARY, 0666);
+  if (descriptor < 0) return nullptr;
+  std::FILE *file = fdopen(descriptor, "w+b");
+  if (!file) close(descriptor);
+  return file;
+}
+
+}  // namespace
+
 bool ArchiveStream::Open(const std::string &path, Mode mode) {
   Close();
-  const char *how = mode == Mode::kRead ? "rb" : mode == Mode::kReadWrite ? "r+b" : "w+b";
-  file_ = std::fopen(path.c_str(), how);
+  if (mode == Mode::kCreateNew) {
+    file_ = CreateNew(path);
+  } else {
+    const char *how = mode == Mode::kRead ? "rb" : mode == Mode::kReadWrite ? "r+b" : "w+b";
+    file_ = std::fopen(path.c_str(), how);
+  }
   if (!file_) return false;
   std::setvbuf(file_, nullptr, _IONBF, 0);
   position_ = 0;

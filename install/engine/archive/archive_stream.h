@@ -14,7 +14,9 @@ namespace install {
 
 class ArchiveStream {
  public:
-  enum class Mode { kRead, kReadWrite, kCreate };
+  // kCreateNew makes a file that must not exist yet (errno EEXIST when it
+  // does), opened for reading and writing.
+  enum class Mode { kRead, kReadWrite, kCreate, kCreateNew };
 
   ArchiveStream() = default;
   ArchiveStream(const ArchiveStream &) = delete;

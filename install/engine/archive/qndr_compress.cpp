@@ -1,5 +1,6 @@
 #include "archive/qndr_compress.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <stdexcept>
 
@@ -17,6 +18,7 @@ constexpr size_t kStreamBuffer = 65536;  // deflate output, inflate input
 constexpr size_t kInflateBlock = 4096;   // inflate output per block
 constexpr size_t kCopyChunk = 8192;      // copy and span chunks
 constexpr int kMaxDisk = 255;            // disk numbers are stored in one byte
+constexpr int kPartNames = 1000;         // names tried for a member's part file
 
 std::function<void()> &MessagePump() {
   static std::function<void()> pump;
@@ -83,6 +85,47 @@ EQndrCompress SizeMismatch(const TFileHeader &header) {
       "The decompressed file's size does not match with the actual size of the file.  The file "
       "is %s", {header.SourcePath()}));
 }
+
+EQndrCompress CannotCreate(const std::string &path) {
+  return EQndrCompress(forms::Format("Cannot create the file %s", {path}));
+}
+
+// A member on its way to its target: a new file beside the target, under a
+// name that no file has (it is created only where none exists), that takes
+// the target's place once the member came out whole. Until then the target
+// stays as it was; a part file that is not put in place is removed.
+class PartFile {
+ public:
+  explicit PartFile(const std::string &target) : target_(target) {
+    for (int n = 1; n <= kPartNames; ++n) {
+      path_ = target + ".~" + forms::IntToStr(n);
+      if (stream.Open(path_, ArchiveStream::Mode::kCreateNew)) return;
+      if (errno != EEXIST) break;
+    }
+    throw CannotCreate(target);
+  }
+  PartFile(const PartFile &) = delete;
+  PartFile &operator=(const PartFile &) = delete;
+  ~PartFile() {
+    if (placed_) return;
+    stream.Close();
+    std::remove(path_.c_str());
+  }
+
+  const std::string &Path() const { return path_; }
+  void PutInPlace() {
+    stream.Close();
+    if (!os::FileReplace(path_.c_str(), target_.c_str())) throw CannotCreate(target_);
+    placed_ = true;
+  }
+
+  ArchiveStream stream;
+
+ private:
+  std::string target_;
+  std::string path_;
+  bool placed_ = false;
+};
 
 }  // namespace
 
@@ -441,17 +484,18 @@ void TQndrCompress::ExtractMember(ArchiveStream &source, z_stream &inflater,
     OpenDisk(source, firstDisk, ArchiveStream::Mode::kRead, compressedFile_);
   currentDisk_ = header.FirstDisk();
   ForceDirectories(ExtractFileDir(target));
-  ArchiveStream out;
-  if (!out.Open(target, ArchiveStream::Mode::kCreate))
-    throw EQndrCompress(forms::Format("Cannot create the file %s", {target}));
+  // A damaged member, a full disk or a cancel must not cost the file that
+  // is there already, nor leave part of the member behind.
+  PartFile part(target);
   source.Seek(offset_ + header.DataStart());
-  int64_t written = InflateMember(source, out, inflater, header);
+  int64_t written = InflateMember(source, part.stream, inflater, header);
   stats_.Finished = true;
   FireStats(onStatus_);
   if (written != header.FileSize()) throw SizeMismatch(header);
-  out.Close();
-  if (!day_date::WriteFileDate(target, header.FileDate()))
+  part.stream.Close();
+  if (!day_date::WriteFileDate(part.Path(), header.FileDate()))
     throw EQndrCompress("Cannot set the date of the file just extracted.");
+  part.PutInPlace();
 }
 
 // The member is inflated in 4 KB blocks: after each one a cancel is seen,

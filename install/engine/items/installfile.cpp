@@ -739,7 +739,9 @@ void TCustomInstallFile::ReplaceInUse() {
   SendUp(ieFileReplacing, this);
   install_ = true;
   std::string old_path = DestinationPath();
-  if (!FileExists(old_path) || DeleteFileNamed(old_path)) return;
+  // The file stays until the new one is whole: the extraction puts it in
+  // its place.
+  if (!FileExists(old_path) || FileCanBeReplaced(old_path)) return;
   in_use_ = true;
   replaced_path_ = old_path;
   std::string dir = AddTrailingPathDelimiter(GetFullDestDir());

@@ -319,5 +319,8 @@ bool SaveTextFile(const std::string& path, const std::string& text);
 bool ReadFileDateAndSize(const std::string& path, double& date, int32_t& size);
 // Deletes a file; false when it is missing or cannot be deleted (in use).
 bool DeleteFileNamed(const std::string& path);
+// Whether an existing file could be deleted or written over now (no one
+// holds it, it is not read-only); asked without changing the file.
+bool FileCanBeReplaced(const std::string& path);
 
 }  // namespace install

@@ -1,12 +1,17 @@
 // The install file where there is no Windows: no one to ask, no registry
 // to count shared libraries in, no replacement at the next start and no COM
 // registration. Each of these fails as Windows fails when it refuses.
+#include <unistd.h>
+
 #include "core/exceptions.h"
 #include "items/installfile.h"
 
 namespace install {
 
 bool AskUserBySystem(const std::string&, TQuestion) { return false; }
+
+// A file is deleted or replaced here through its directory.
+bool FileCanBeReplaced(const std::string& path) { return access(ExtractFileDir(path).c_str(), W_OK) == 0; }
 
 void TCustomInstallFile::ScheduleReplacement(const std::string&) {
   throw IECustomInstallFile(

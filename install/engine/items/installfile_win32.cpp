@@ -59,6 +59,18 @@ bool ReadCounter(TqndrRegistry& registry, const std::string& name, int32_t& valu
 
 void SetDelayedMoveHandler(TDelayedMoveHandler handler) { g_delayed_move = std::move(handler); }
 
+bool FileCanBeReplaced(const std::string& path) {
+  // As its deletion would be: refused for a read-only file, and for one that
+  // another program holds or runs (it cannot be opened for writing and
+  // deleting, shared with no one).
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY)) return false;
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+}
+
 bool AskUserBySystem(const std::string& text, TQuestion kind) {
   UINT style = kind == TQuestion::YesNo      ? MB_YESNO | MB_ICONQUESTION
                : kind == TQuestion::OkCancel ? MB_OKCANCEL | MB_ICONINFORMATION

@@ -94,6 +94,22 @@ void FileTreeTest::Pack(TCustomInstallFile* file) {
   Free(archive);
 }
 
+void FileTreeTest::DamageMembers() {
+  std::string archive = fixture::ReadFile(archive_);
+  for (size_t at = 5; at < archive.size();) {
+    fixture::Header header = fixture::HeaderAt(archive, at);
+    archive[static_cast<size_t>(header.dataStart + header.compressedSize / 2)] ^= 0x20;
+    at = static_cast<size_t>(header.nextHeaderPos);
+  }
+  fixture::WriteFile(archive_, archive);
+}
+
+std::vector<std::string> FileTreeTest::DestinationFiles() const {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dest_)) names.push_back(entry.path().filename().string());
+  return names;
+}
+
 TListener* FileTreeTest::Listen(TInstallContainer* container) {
   auto* listener = New<TListener>(owner_);
   listener->SetContainer(container);

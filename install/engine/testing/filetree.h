@@ -56,6 +56,10 @@ protected:
   std::string Existing(const std::string& name, const std::string& content);
   // Adds the file's source to the archive under its identifier.
   void Pack(install::TCustomInstallFile* file);
+  // Flips one byte in the middle of each member's data in the archive.
+  void DamageMembers();
+  // The names of the files in the destination folder.
+  std::vector<std::string> DestinationFiles() const;
   TListener* Listen(install::TInstallContainer* container);
 
   fixture::TempDir temp_;

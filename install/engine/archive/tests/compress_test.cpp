@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <map>
 
 #include "archive/day_date.h"
 #include "archive/qndr_compress.h"
@@ -23,6 +25,19 @@ int64_t ModifiedTime(const std::string &path) {
   os::FileInfo info{};
   EXPECT_TRUE(os::FileQuery(path.c_str(), &info)) << path;
   return info.modified;
+}
+
+// The files of a folder by name, with their contents: a long content is
+// shown as the member's data or by its size alone.
+std::map<std::string, std::string> FilesIn(const fs::path &folder, const std::string &member) {
+  std::map<std::string, std::string> files;
+  for (const auto &entry : fs::directory_iterator(folder)) {
+    std::string content = fixture::ReadFile(entry.path());
+    if (content == member) content = "the member's data";
+    else if (content.size() > 64) content = std::to_string(content.size()) + " other bytes";
+    files[entry.path().filename().string()] = content;
+  }
+  return files;
 }
 
 // Source files in a temporary directory and an archive beside them.
@@ -201,6 +216,82 @@ TEST_F(ArchiveTest, TargetNameAndOnReplace) {
   EXPECT_EQ(replaced, 1);
   EXPECT_EQ(fixture::ReadFile(dir / "out/old.txt"), "old");
   EXPECT_EQ(fixture::ReadFile(dir / "out/other.txt"), "new");
+}
+
+// A member that does not come out whole leaves the target as it was (or
+// absent on a fresh install) and nothing of itself beside it; a whole one
+// takes the target's place and leaves nothing else. Files beside the
+// target, whatever their names, are not touched.
+TEST_F(ArchiveTest, OnlyAWholeMemberTakesTheTargetsPlace) {
+  // Data that does not compress is stored: all of it comes out before the
+  // stream's checksum is compared.
+  const std::string data = fixture::NoiseData(200000);
+  std::string source = Source("m.bin", data);
+  TQndrCompress writer;
+  CompressFiles(writer, {source});
+  const std::string pristine = fixture::ReadFile(dir / "files.1");
+  const fixture::Header header = fixture::HeaderAt(pristine, 5);
+  int blocks = 0;
+  struct Case {
+    const char *what;
+    std::function<void(std::string &archive, TQndrCompress &reader)> spoil;
+    bool whole;
+  };
+  const Case cases[] = {
+      {"a whole member", [](std::string &, TQndrCompress &) {}, true},
+      {"a damaged data byte",
+       [&](std::string &archive, TQndrCompress &) { archive[header.dataStart + 150000] ^= 0x20; }, false},
+      {"a member cut short",
+       [&](std::string &archive, TQndrCompress &) {
+         fixture::PutInt(archive, 5 + 20, header.dataStart + header.compressedSize / 2);
+       },
+       false},
+      {"a damaged byte on the second disk of a set",
+       [&](std::string &archive, TQndrCompress &) {
+         fixture::Member member;
+         member.name = source;
+         member.data = data;
+         std::vector<std::string> disks = fixture::DiskSet({member}, 150000);
+         ASSERT_EQ(disks.size(), 2u);
+         disks[1][1000] ^= 0x20;
+         archive = disks[0];
+         fixture::WriteFile(dir / "files.2", disks[1]);
+       },
+       false},
+      {"a cancel part way",
+       [&](std::string &, TQndrCompress &reader) {
+         blocks = 0;
+         reader.SetOnStatus([&](TQndrCompress *sender, const TlzhFileStats &) {
+           if (++blocks == 10) sender->SetAbort(true);
+         });
+       },
+       false},
+  };
+  int run = 0;
+  for (const Case &c : cases) {
+    for (bool installed : {true, false}) {
+      SCOPED_TRACE(std::string(c.what) + (installed ? " over an installed file" : " on a fresh install"));
+      std::string into = "out" + std::to_string(++run);
+      fs::create_directories(dir.path() / into);
+      std::map<std::string, std::string> before{{"m.bin.~1", "someone else's"}};
+      if (installed) before["m.bin"] = "good";
+      for (const auto &[name, content] : before) fixture::WriteFile(dir / (into + "/" + name), content);
+      std::string archive = pristine;
+      TQndrCompress reader;
+      c.spoil(archive, reader);
+      fixture::WriteFile(dir / "files.1", archive);
+      reader.SetCompressedFile(dir / "files.1");
+      if (c.whole) {
+        ExtractNames(reader, {source}, into);
+        std::map<std::string, std::string> after = before;
+        after["m.bin"] = "the member's data";
+        EXPECT_EQ(FilesIn(dir.path() / into, data), after);
+      } else {
+        EXPECT_ANY_THROW(ExtractNames(reader, {source}, into));
+        EXPECT_EQ(FilesIn(dir.path() / into, data), before);
+      }
+    }
+  }
 }
 
 struct OverwriteCase {

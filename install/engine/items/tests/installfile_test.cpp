@@ -156,6 +156,28 @@ TEST_F(InstallFiles, AFailedExtractionStopsNoLaterFile) {
   EXPECT_TRUE(FileExists(AddTrailingPathDelimiter(dest_) + "present.dat"));
 }
 
+// A member that does not come out of the archive whole fails its file and
+// costs nothing: an installed file stays as it was, and a fresh install
+// leaves no part of the member behind.
+TEST_F(InstallFiles, ADamagedMemberLeavesTheDestinationAsItWas) {
+  TInstallDirectory* directory = Directory("Programs");
+  TInstallFile* installed = File("IFhelp", "netmon.chm", directory);
+  TInstallFile* fresh = File("IFlibrary", "pagerwire.dll", directory);
+  for (TInstallFile* file : {installed, fresh}) {
+    Source(file->FileName(), 200000);
+    Pack(file);
+  }
+  Existing("netmon.chm", "good");
+  DamageMembers();
+  for (TInstallFile* file : {installed, fresh}) {
+    SCOPED_TRACE(file->FileName());
+    EXPECT_THROW(file->Process(), Exception);
+    EXPECT_FALSE(file->Installed());
+  }
+  EXPECT_EQ(DestinationFiles(), std::vector<std::string>{"netmon.chm"});
+  EXPECT_EQ(fixture::ReadFile(AddTrailingPathDelimiter(dest_) + "netmon.chm"), "good");
+}
+
 // A disk set whose second disk is not beside the first: the file's handler
 // names where it is, or the user inserts it; Cancel ends the installation.
 class NewDisk : public FileTreeTest {

@@ -32,6 +32,17 @@ protected:
     return TCustomInstall::Instance();
   }
   std::string Target(const std::string& name) const { return AddTrailingPathDelimiter(dest_) + name; }
+  // The engine and the directory "Programs" with one file, packed from a
+  // source of size bytes.
+  TInstallFile* OneFile(const std::string& file_name, size_t size) {
+    Engine();
+    programs_ = Directory("Programs");
+    TInstallFile* file = File("IF" + ChangeFileExt(file_name, ""), file_name, programs_);
+    Source(file_name, size);
+    Pack(file);
+    return file;
+  }
+  TInstallDirectory* programs_ = nullptr;
 };
 
 // The file held open without sharing: it cannot be deleted.
@@ -82,6 +93,38 @@ TEST_F(InstallFilesOnWindows, ATargetInUseIsWrittenBesideItAndReplacedAtTheNextS
              "PendingFileRenameOperations",
              report);
   EXPECT_NE(report.find(temp_.path().filename().string()), std::string::npos) << report;
+}
+
+// A damaged member for a target in use fails before anything is in place:
+// the target is as it was, and its new name holds no part of the member.
+TEST_F(InstallFilesOnWindows, ADamagedMemberForATargetInUseLeavesItAsItWas) {
+  TInstallFile* file = OneFile("locked.dll", 200000);
+  DamageMembers();
+  Existing("locked.dll", "running");
+  HeldOpen held(Target("locked.dll"));
+  ASSERT_TRUE(held.Held());
+
+  EXPECT_THROW(programs_->Process(), Exception);
+
+  EXPECT_TRUE(file->InUse());
+  EXPECT_EQ(file->DestName(), "locked.1");
+  EXPECT_EQ(DestinationFiles(), std::vector<std::string>{"locked.dll"});
+}
+
+// The target stays until the new file is whole, yet what counts as in use
+// is what could not be deleted: a read-only target too.
+TEST_F(InstallFilesOnWindows, AReadOnlyTargetCountsAsInUse) {
+  TInstallFile* file = OneFile("readonly.dll", 3000);
+  std::string target = Existing("readonly.dll", "old");
+  ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
+
+  programs_->Process();
+
+  EXPECT_TRUE(file->InUse());
+  EXPECT_EQ(file->DestName(), "readonly.1");
+  EXPECT_EQ(fixture::ReadFile(Target("readonly.1")), fixture::TextData(3000, 3000));
+  EXPECT_EQ(fixture::ReadFile(target), "old");
+  SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 // Where the system refuses the renaming, each file in use gets a batch of
