@@ -172,7 +172,11 @@ bool FileTruncate(const char *path, int64_t length) {
 }
 
 bool FileReplace(const char *from, const char *to) {
-  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
+  if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return true;
+  // The 9x family has no MoveFileExA: there the old file goes first.
+  if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return false;
+  DeleteFileA(to);
+  return MoveFileA(from, to) != 0;
 }
 
 bool DirectoryCreate(const char *path) { return CreateDirectoryA(path, nullptr) != 0; }
