@@ -9,9 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -149,21 +151,36 @@ TEST_F(Distribution, ADamagedSetupExeIsRefused) {
   EXPECT_EQ(LoaderFolders(), std::vector<std::string>{});
 }
 
+// The setup.exe at good with 16 bytes in the middle of the data of the
+// files.1 member named member inverted and its checksum made right again,
+// written into the stage's folder "damaged".
+fs::path DamagedSetupExe(const fs::path& good, const fs::path& stage, const std::string& member) {
+  std::string bytes = fixture::ReadFile(good);
+  fixture::SetupExe exe = fixture::SplitSetupExe(bytes, true);
+  fixture::Header header = fixture::HeaderAt(exe.files1, 5);
+  while (header.sourcePath != member) {
+    if (header.nextHeaderPos <= 0 || static_cast<size_t>(header.nextHeaderPos) >= exe.files1.size())
+      throw std::runtime_error("files.1 has no member " + member);
+    header = fixture::HeaderAt(exe.files1, static_cast<size_t>(header.nextHeaderPos));
+  }
+  size_t middle = static_cast<size_t>(exe.files1_first + header.dataStart + header.compressedSize / 2);
+  for (size_t at = middle; at < middle + 16; ++at) bytes[at] = static_cast<char>(~bytes[at]);
+  bytes.replace(bytes.size() - 40, 40, fixture::Sha1Hex(bytes.substr(0, bytes.size() - 40)));
+  fs::create_directories(stage / "damaged");
+  fs::path setup = stage / "damaged" / "setup.exe";
+  fixture::WriteFile(setup, bytes);
+  return setup;
+}
+
 // A setup.exe whose files.1 was damaged and its checksum made right again:
 // the loader takes it, the installation fails, and setup.exe tells its
 // caller so.
 TEST_F(Distribution, ADamagedFiles1EndsAsAFailedInstallation) {
   BuildTheDistribution();
   product::Forget();
-  std::string bytes = fixture::ReadFile(dist_ / "setup.exe");
-  fixture::SetupExe exe = fixture::SplitSetupExe(bytes, true);
-  fixture::Header first = fixture::HeaderAt(exe.files1, 5);
-  size_t middle = static_cast<size_t>(exe.files1_first + first.dataStart + first.compressedSize / 2);
-  for (size_t at = middle; at < middle + 16; ++at) bytes[at] = static_cast<char>(~bytes[at]);
-  bytes.replace(bytes.size() - 40, 40, fixture::Sha1Hex(bytes.substr(0, bytes.size() - 40)));
-  fs::create_directories(stage_ / "damaged");
-  fs::path setup = stage_ / "damaged" / "setup.exe";
-  fixture::WriteFile(setup, bytes);
+  std::string first = fixture::HeaderAt(fixture::SplitSetupExe(fixture::ReadFile(dist_ / "setup.exe"), true).files1, 5)
+                          .sourcePath;
+  fs::path setup = DamagedSetupExe(dist_ / "setup.exe", stage_, first);
 
   Outcome outcome = RunSetup(setup);
 
@@ -173,6 +190,48 @@ TEST_F(Distribution, ADamagedFiles1EndsAsAFailedInstallation) {
   EXPECT_EQ(outcome.pages.back(), "Setup incomplete");
   EXPECT_EQ(outcome.exit_code, 2u);
   product::Forget();
+}
+
+// A damaged member costs neither the good file it was to replace (an
+// installation of the product is there) nor leaves a part of itself (a
+// fresh installation): nothing named after it comes or goes in its folder.
+TEST_F(Distribution, ADamagedMemberLeavesItsFolderAsItWas) {
+  BuildTheDistribution();
+  product::Forget();
+  struct Case {
+    const char* member;
+    bool installed_before;
+  } cases[] = {{"Help\\netmon.chm", true}, {"Bin\\dmwclient.dll", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.member);
+    auto file = std::find_if(files_.begin(), files_.end(), [&](const product::File& f) { return f.name == c.member; });
+    ASSERT_NE(file, files_.end());
+    fs::path installed = product::Installed(*file);
+    if (c.installed_before) ASSERT_EQ(RunSetup(dist_ / "setup.exe").exit_code, 0u);
+    auto named_after_it = [&] {
+      std::vector<std::string> names;
+      std::string own = installed.filename().string();
+      std::error_code missing;
+      for (const fs::directory_entry& entry : fs::directory_iterator(installed.parent_path(), missing)) {
+        std::string name = entry.path().filename().string();
+        if (name.compare(0, own.size(), own) == 0) names.push_back(name);
+      }
+      std::sort(names.begin(), names.end());
+      return names;
+    };
+    std::vector<std::string> before = named_after_it();
+    EXPECT_EQ(before.size(), c.installed_before ? 1u : 0u);
+
+    Outcome outcome = RunSetup(DamagedSetupExe(dist_ / "setup.exe", stage_, c.member));
+
+    ASSERT_FALSE(outcome.pages.empty());
+    EXPECT_EQ(outcome.pages.back(), "Setup incomplete");
+    EXPECT_EQ(outcome.exit_code, 2u);
+    if (c.installed_before)
+      EXPECT_TRUE(fixture::ReadFile(installed) == file->data) << "the good file was lost";
+    EXPECT_EQ(named_after_it(), before);
+    product::Forget();
+  }
 }
 
 TEST_F(Distribution, TodiskCopiesTheInstallationToFloppies) {

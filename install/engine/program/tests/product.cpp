@@ -88,10 +88,6 @@ bool IsUpdater(const File& file) { return file.folder == "Updates"; }
 bool IsControl(const File& file) { return file.name == "Bin\\tipcaster.ocx"; }
 bool IsUninstallProgram(const File& file) { return file.name == "Redist\\uninstall.exe"; }
 
-std::string Installed(const File& file) {
-  return InProduct(file.folder + "\\" + std::filesystem::path(file.name).filename().string());
-}
-
 void ExpectFilesInTheirFolders(const std::vector<File>& files) {
   for (const File& file : files) {
     std::string path = Installed(file);
@@ -213,6 +209,10 @@ void ExpectUninstallEntry(const std::vector<File>& files) {
 
 const std::vector<std::string> kWizardPages = {"Welcome", "Choose Destination Location",
                                                "Select folder in start menu", "Setup complete"};
+
+std::string Installed(const File& file) {
+  return InProduct(file.folder + "\\" + std::filesystem::path(file.name).filename().string());
+}
 
 std::vector<File> Files() {
   struct Placed {

@@ -30,6 +30,9 @@ struct File {
 // HKEY_CURRENT_USER\Software\NetmonTests.
 std::vector<File> Files();
 
+// Where an installation puts the file.
+std::string Installed(const File& file);
+
 // A file beside this test program (and install.exe).
 std::filesystem::path BesideTheTest(const char* name);
 // A text value, empty when it is not there.
