@@ -106,8 +106,9 @@ void TCustomInstallFile::ScheduleReplacement(const std::string& old_path) {
     throw IECustomInstallFile("%s cannot write the batch file %s that moves the file after the computer is reboot",
                               {Name(), batch});
   install->AddUnfinished(batch, kUnfinishedDeleteFile);
-  // Every file in use has a batch of its own: each gets its own value.
-  if (!AddRunOnceEntry("QuendricBatFile", batch, true))
+  // Every file in use has a batch of its own: each gets its own value, a
+  // command line that names the batch in quotes as the resume entry does.
+  if (!AddRunOnceEntry("QuendricBatFile", BatchArgument(batch), true))
     throw IECustomInstallFile(
         "%s cannot register a routine in the register to move the files after the computer is reboot",
         {Name(), batch});

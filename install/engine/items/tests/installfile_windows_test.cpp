@@ -150,8 +150,15 @@ TEST_F(InstallFilesOnWindows, EveryFileInUseWhoseRenamingIsRefusedHasItsOwnBatch
   directory->Process();
 
   const char* const run_once = "\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
-  std::string first = ReadRegistryString(hkCurrentUser, run_once, "QuendricBatFile", "");
-  std::string second = ReadRegistryString(hkCurrentUser, run_once, "QuendricBatFile1", "");
+  // Each value names its batch in quotes.
+  auto batch_of = [&](const char* value) {
+    std::string command = ReadRegistryString(hkCurrentUser, run_once, value, "");
+    bool quoted = command.size() >= 2 && command.front() == '"' && command.back() == '"';
+    EXPECT_TRUE(quoted) << command;
+    return quoted ? command.substr(1, command.size() - 2) : command;
+  };
+  std::string first = batch_of("QuendricBatFile");
+  std::string second = batch_of("QuendricBatFile1");
   ASSERT_NE(first, "");
   ASSERT_NE(second, "");
   EXPECT_NE(first, second);

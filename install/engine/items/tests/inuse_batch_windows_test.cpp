@@ -78,8 +78,12 @@ TEST_F(InUseBatch, TheBatchMovesTheNewFileIntoPlaceThoughThePathsHaveBlanks) {
   UseTemporaryFolder(temporary);
   directory->Process();
   CloseHandle(held);
-  std::string batch = ReadRegistryString(hkCurrentUser, "\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
-                                         "QuendricBatFile", "");
+  std::string command = ReadRegistryString(hkCurrentUser, "\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+                                           "QuendricBatFile", "");
+  ASSERT_GE(command.size(), 2u);
+  ASSERT_EQ(command.front(), '"') << "the batch is named in quotes: " << command;
+  ASSERT_EQ(command.back(), '"') << command;
+  std::string batch = command.substr(1, command.size() - 2);
   ASSERT_EQ(ExtractFileDir(batch), temporary);
 
   // The next start runs the batch, from the destination folder.
@@ -87,7 +91,7 @@ TEST_F(InUseBatch, TheBatchMovesTheNewFileIntoPlaceThoughThePathsHaveBlanks) {
   GetCurrentDirectoryA(sizeof previous, previous);
   SetCurrentDirectoryA(dest_.c_str());
   std::string output;
-  int code = RunProgram("cmd /c \"" + batch + "\"", output);
+  int code = RunProgram("cmd /c " + command, output);
   SetCurrentDirectoryA(previous);
 
   EXPECT_EQ(code, 0) << output;
