@@ -96,11 +96,8 @@ void FileTreeTest::Pack(TCustomInstallFile* file) {
 
 void FileTreeTest::DamageMembers() {
   std::string archive = fixture::ReadFile(archive_);
-  for (size_t at = 5; at < archive.size();) {
-    fixture::Header header = fixture::HeaderAt(archive, at);
+  for (const fixture::Header& header : fixture::Headers(archive))
     archive[static_cast<size_t>(header.dataStart + header.compressedSize / 2)] ^= 0x20;
-    at = static_cast<size_t>(header.nextHeaderPos);
-  }
   fixture::WriteFile(archive_, archive);
 }
 

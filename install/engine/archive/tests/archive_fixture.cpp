@@ -157,12 +157,20 @@ Header HeaderAt(const std::string &bytes, size_t p) {
   return h;
 }
 
-std::vector<Member> ReadMembers(const std::string &archive) {
+std::vector<Header> Headers(const std::string &archive) {
   if (archive.size() < kHead) throw std::runtime_error("no archive head");
-  std::vector<Member> members;
+  std::vector<Header> headers;
   size_t position = kHead;
   for (int32_t i = 0; i < HeadCount(archive); ++i) {
-    Header h = HeaderAt(archive, position);
+    headers.push_back(HeaderAt(archive, position));
+    position = static_cast<size_t>(headers.back().nextHeaderPos);
+  }
+  return headers;
+}
+
+std::vector<Member> ReadMembers(const std::string &archive) {
+  std::vector<Member> members;
+  for (const Header &h : Headers(archive)) {
     if (h.lastDisk > 1 || h.dataStart < 0 || h.lastDataByte < h.dataStart ||
         static_cast<size_t>(h.lastDataByte) >= archive.size())
       throw std::runtime_error("member data outside the archive: " + h.sourcePath);
@@ -175,7 +183,6 @@ std::vector<Member> ReadMembers(const std::string &archive) {
     m.fileID = h.fileID;
     m.fileNumber = h.fileNumber;
     members.push_back(m);
-    position = static_cast<size_t>(h.nextHeaderPos);
   }
   return members;
 }

@@ -38,8 +38,11 @@ std::string PlainArchive(const std::vector<Member> &members);
 // A disk set of the members on disks of `capacity` bytes; element 0 is disk 1.
 std::vector<std::string> DiskSet(const std::vector<Member> &members, size_t capacity);
 
+// The headers of a plain archive (or of disk 1 of a disk set), read from
+// position 5 along NextHeaderPos. Raises for a header past the end.
+std::vector<Header> Headers(const std::string &archive);
 // The members of a plain archive (or of a disk set on one disk), read
-// header by header from position 5 along NextHeaderPos, each one's data
+// header by header as Headers reads them, each one's data
 // inflated from DataStart to LastDataByte. Raises for an archive that
 // doesn't hold together.
 std::vector<Member> ReadMembers(const std::string &archive);

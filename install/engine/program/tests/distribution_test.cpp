@@ -157,12 +157,11 @@ TEST_F(Distribution, ADamagedSetupExeIsRefused) {
 fs::path DamagedSetupExe(const fs::path& good, const fs::path& stage, const std::string& member) {
   std::string bytes = fixture::ReadFile(good);
   fixture::SetupExe exe = fixture::SplitSetupExe(bytes, true);
-  fixture::Header header = fixture::HeaderAt(exe.files1, 5);
-  while (header.sourcePath != member) {
-    if (header.nextHeaderPos <= 0 || static_cast<size_t>(header.nextHeaderPos) >= exe.files1.size())
-      throw std::runtime_error("files.1 has no member " + member);
-    header = fixture::HeaderAt(exe.files1, static_cast<size_t>(header.nextHeaderPos));
-  }
+  std::vector<fixture::Header> headers = fixture::Headers(exe.files1);
+  auto named = std::find_if(headers.begin(), headers.end(),
+                            [&](const fixture::Header& header) { return header.sourcePath == member; });
+  if (named == headers.end()) throw std::runtime_error("files.1 has no member " + member);
+  const fixture::Header& header = *named;
   size_t middle = static_cast<size_t>(exe.files1_first + header.dataStart + header.compressedSize / 2);
   for (size_t at = middle; at < middle + 16; ++at) bytes[at] = static_cast<char>(~bytes[at]);
   bytes.replace(bytes.size() - 40, 40, fixture::Sha1Hex(bytes.substr(0, bytes.size() - 40)));
@@ -178,8 +177,8 @@ fs::path DamagedSetupExe(const fs::path& good, const fs::path& stage, const std:
 TEST_F(Distribution, ADamagedFiles1EndsAsAFailedInstallation) {
   BuildTheDistribution();
   product::Forget();
-  std::string first = fixture::HeaderAt(fixture::SplitSetupExe(fixture::ReadFile(dist_ / "setup.exe"), true).files1, 5)
-                          .sourcePath;
+  std::string first =
+      fixture::Headers(fixture::SplitSetupExe(fixture::ReadFile(dist_ / "setup.exe"), true).files1).front().sourcePath;
   fs::path setup = DamagedSetupExe(dist_ / "setup.exe", stage_, first);
 
   Outcome outcome = RunSetup(setup);
