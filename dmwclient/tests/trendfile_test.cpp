@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
-#include <latch>
+#include <future>
 #include <random>
 #include <string>
 #include <thread>
@@ -135,14 +135,20 @@ TEST_F(TrendFileTest, EntriesPastTheDaysSlotsAreEmptied) {
 // thread's values are in the day, none overwritten by another's write-back.
 TEST_F(TrendFileTest, ConcurrentWritersOfOneDayKeepEveryValue) {
   constexpr int kWriters = 4;
-  std::latch start(kWriters);
+  // The writers start together once all are made. A future rather than
+  // std::latch: without a futex (the Windows runtime of this toolchain) the
+  // latch's wait reads the count before it takes its lock, so a wake-up in
+  // between is lost and the wait never ends.
+  std::promise<void> go;
+  std::shared_future<void> start = go.get_future().share();
   std::vector<std::thread> writers;
   for (int writer = 0; writer < kWriters; writer++)
     writers.emplace_back([&, writer] {
-      start.arrive_and_wait();
+      start.wait();
       for (int slot = writer; slot < 1440; slot += kWriters)
         EXPECT_EQ(WriteTrendValue(DayFile().c_str(), "day", slot, 1, 5000 + slot), 0) << slot;
     });
+  go.set_value();
   for (std::thread &writer : writers) writer.join();
   std::vector<uint32_t> expected(1440);
   for (int slot = 0; slot < 1440; slot++) expected[slot] = 5000 + slot;
